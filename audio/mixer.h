@@ -1,0 +1,52 @@
+// The software mixer: resamples the playing voices with linear interpolation
+// into a stereo float mix buffer, and clips finished stretches to 16-bit PCM.
+//
+// Not reentrant: runs on the one thread that renders blocks. The replayer
+// writes voices between mixer calls on that same thread.
+#pragma once
+
+#include <cstdint>
+
+#include "module/module.h"
+
+namespace korvanthe {
+
+constexpr int VoiceCount = 256;  // voices in the table
+constexpr int MixedVoices = 32;  // only voices 0..31 are mixed
+
+struct Voice {
+    int32_t volume;        // final volume; 255 = full gain scale
+    int32_t panning;       // 0..255
+    int32_t startOffset;   // frame the next trigger starts at; consumed by it
+    const Sample* sample;  // null: silent and skipped. Not owned
+    int32_t volumeLeft;    // 255 = full gain
+    int32_t volumeRight;
+    int32_t positionInt;   // 32.32 position: whole frames
+    uint32_t positionFrac; //                  fraction, 2^-32 frame
+    uint32_t stepFrac;     // 32.32 step per output frame: fraction
+    int32_t stepInt;       //                              whole frames
+    int32_t direction;     // 1 forward; anything else backward
+    int32_t rampTargetLeft;
+    int32_t rampTargetRight;
+    int32_t levelLeft;     // gain reached, volume with 8 fraction bits (0..65280)
+    int32_t levelRight;
+    float rampStepLeft;    // gain change per frame; gain 1.0 is volume 255
+    float rampStepRight;
+    int32_t rampFramesLeft; // 0: no ramp running
+};
+
+extern Voice voices[VoiceCount];
+
+// Clears every voice, sets every step to 1 frame and derives the ramp length
+// from the output rate.
+void resetVoices(int32_t sampleRate);
+
+// Adds voices 0..31 into frameCount interleaved stereo float frames at buffer.
+// Does nothing for frameCount < 1.
+void mixVoices(float* buffer, int32_t frameCount);
+
+// Rounds (ties to even), clamps and stores 2 x frameCount samples.
+// Does nothing for frameCount < 1 or a null pointer.
+void clipToPcm16(int16_t* output, const float* buffer, int32_t frameCount);
+
+} // namespace korvanthe

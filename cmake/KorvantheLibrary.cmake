@@ -1,0 +1,35 @@
+# korvanthe_library(NAME DIR [DEPS ...]): one static library of every .cpp
+# directly in DIR. The player's folders call each other (the loader stores the
+# tick driver, the free waits on the streaming code), and CMake links such
+# cycles of static libraries correctly.
+function(korvanthe_library name dir)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    if(ARG_DEPS)
+      target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    endif()
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    if(ARG_DEPS)
+      target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+    endif()
+  endif()
+endfunction()
+
+# korvanthe_test(NAME SOURCES... LIBS ...): a GoogleTest executable
+# registered with CTest; tests find ../shared through KORVANTHE_SHARED_DIR.
+function(korvanthe_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    KORVANTHE_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared"
+    KORVANTHE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    KORVANTHE_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${ARG_LABELS}")
+endfunction()

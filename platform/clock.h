@@ -1,0 +1,18 @@
+// The millisecond clock and sleep of the platform.
+// sdl2 and win32 read the system clock; headless keeps a virtual clock that
+// its caller drives (see platform/headless/virtual_clock.h), so tests and the
+// capture tool decide what time it is.
+#pragma once
+
+#include <cstdint>
+
+namespace korvanthe {
+
+// Milliseconds since some fixed origin, unsigned 32 bits, wrapping.
+// Any thread.
+uint32_t platformMilliseconds();
+
+// Gives up the calling thread for about the given time. Any thread.
+void platformSleep(uint32_t milliseconds);
+
+} // namespace korvanthe
