@@ -1,0 +1,15 @@
+#include "audio/output_settings.h"
+
+namespace korvanthe {
+
+OutputSettings outputSettings{};
+
+void configureOutput(int32_t sampleRate) {
+    outputSettings.sampleRate = sampleRate;
+    outputSettings.secondsPerFrame = 1.0f / static_cast<float>(sampleRate);
+    // 20 ms in whole frames, rounded up to a multiple of 4.
+    outputSettings.blockFrames = ((sampleRate * 20 / 1000) + 3) & ~3;
+    outputSettings.ringFrames = (BufferMilliseconds / 20) * outputSettings.blockFrames * 2;
+}
+
+} // namespace korvanthe

@@ -1,0 +1,8 @@
+#include "module/module.h"
+
+namespace korvanthe {
+
+Sample emptySample{};
+Instrument emptyInstrument{};
+
+} // namespace korvanthe
