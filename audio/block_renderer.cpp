@@ -1,0 +1,137 @@
+#include "audio/block_renderer.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "audio/mixer.h"
+#include "audio/output_settings.h"
+#include "replayer/channel.h"
+
+namespace korvanthe {
+
+BlockRenderer blockRenderer{};
+
+namespace {
+
+constexpr size_t MixAlignment = 16;
+constexpr size_t MixSlack = 256; // the mix allocation is this much larger than the buffer
+
+size_t ringSamples() {
+    return static_cast<size_t>(outputSettings.ringFrames) * 2;
+}
+
+void releasePlayBuffers() {
+    std::free(blockRenderer.mixAllocation);
+    blockRenderer.mixAllocation = nullptr;
+    blockRenderer.mixBuffer = nullptr;
+    std::free(blockRenderer.stamps);
+    blockRenderer.stamps = nullptr;
+}
+
+bool allocatePlayBuffers() {
+    size_t samples = ringSamples();
+    if (blockRenderer.outputRing == nullptr) {
+        blockRenderer.outputRing = static_cast<int16_t*>(std::calloc(samples, sizeof(int16_t)));
+    } else {
+        std::memset(blockRenderer.outputRing, 0, samples * sizeof(int16_t));
+    }
+    blockRenderer.stamps = static_cast<BlockStamp*>(
+        std::calloc(static_cast<size_t>(blockCount()), sizeof(BlockStamp)));
+    blockRenderer.mixAllocation = std::calloc(samples * sizeof(float) + MixSlack, 1);
+    if (blockRenderer.outputRing == nullptr || blockRenderer.stamps == nullptr ||
+        blockRenderer.mixAllocation == nullptr) {
+        releasePlayBuffers();
+        return false;
+    }
+    auto address = reinterpret_cast<uintptr_t>(blockRenderer.mixAllocation);
+    address = (address + MixAlignment - 1) & ~static_cast<uintptr_t>(MixAlignment - 1);
+    blockRenderer.mixBuffer = reinterpret_cast<float*>(address);
+    return true;
+}
+
+} // namespace
+
+bool startBlockRendering(Module* module) {
+    if (module == nullptr || outputSettings.sampleRate <= 0 || outputSettings.blockFrames <= 0 ||
+        blockCount() <= 0) {
+        return false;
+    }
+    stopBlockRendering();
+    if (!allocatePlayBuffers()) {
+        return false;
+    }
+    // Silencing every voice keeps voices that still point into an earlier,
+    // possibly freed song from being mixed, and makes two renders of one song
+    // identical (render_determinism_test).
+    resetVoices(outputSettings.sampleRate);
+    startSong(module);
+    blockRenderer.currentModule = module;
+    blockRenderer.renderIndex = 0;
+    blockRenderer.tickFrame = 0;
+    return true;
+}
+
+void renderBlock() {
+    Module* module = blockRenderer.currentModule;
+    if (module == nullptr || blockRenderer.mixBuffer == nullptr) {
+        return;
+    }
+    const int32_t blockFrames = outputSettings.blockFrames;
+    const int32_t block = blockRenderer.renderIndex;
+    const size_t firstSample = static_cast<size_t>(block) * blockFrames * 2;
+    float* mix = blockRenderer.mixBuffer + firstSample;
+    std::memset(mix, 0, static_cast<size_t>(blockFrames) * 2 * sizeof(float));
+
+    int32_t framesLeftInTick = module->samplesToTick;
+    int32_t framesDone = 0;
+    while (framesDone < blockFrames) {
+        int32_t run = framesLeftInTick;
+        if (framesLeftInTick == 0) {
+            blockRenderer.tickFrame = framesDone;
+            if (module->tickHandler != nullptr) {
+                module->tickHandler(module);
+            }
+            // Read after the tick, so a tempo change sets its own tick's length.
+            run = framesLeftInTick = module->samplesPerTick;
+            if (run <= 0) {
+                // No usable tick length: the rest of the block is one run and
+                // the next block starts with a tick again.
+                run = blockFrames - framesDone;
+                framesLeftInTick = run;
+            }
+        }
+        if (run > blockFrames - framesDone) {
+            run = blockFrames - framesDone;
+        }
+        mixVoices(mix + static_cast<size_t>(framesDone) * 2, run);
+        framesDone += run;
+        framesLeftInTick -= run;
+        module->elapsedMs +=
+            static_cast<int32_t>(static_cast<double>(run) *
+                                 static_cast<double>(outputSettings.secondsPerFrame) * 1000.0);
+    }
+    writeStamp(blockRenderer.stamps[block], static_cast<uint8_t>(module->order),
+               static_cast<uint8_t>(module->row), module->elapsedMs);
+    module->samplesToTick = framesLeftInTick;
+    clipToPcm16(blockRenderer.outputRing + firstSample, mix, blockFrames);
+    blockRenderer.renderIndex = block + 1 < blockCount() ? block + 1 : 0;
+}
+
+void stopBlockRendering() {
+    releasePlayBuffers();
+    blockRenderer.currentModule = nullptr;
+}
+
+void releaseOutputRing() {
+    std::free(blockRenderer.outputRing);
+    blockRenderer.outputRing = nullptr;
+}
+
+const int16_t* blockPcm(int32_t block) {
+    if (blockRenderer.outputRing == nullptr || block < 0 || block >= blockCount()) {
+        return nullptr;
+    }
+    return blockRenderer.outputRing + static_cast<size_t>(block) * outputSettings.blockFrames * 2;
+}
+
+} // namespace korvanthe
