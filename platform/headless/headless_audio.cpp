@@ -1,0 +1,142 @@
+#include "platform/headless/headless_audio.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "platform/audio_output.h"
+
+namespace korvanthe {
+
+namespace {
+
+struct HeadlessAudioDevice {
+    std::mutex lock; // guards everything but the atomics
+    bool open = false;
+    int32_t sampleRate = 0;
+    const int16_t* loopBuffer = nullptr; // null: no loop plays
+    uint32_t loopBytes = 0;
+    uint32_t cursorBytes = 0; // where the next played frame starts in the buffer
+    std::vector<int16_t> played;
+    std::atomic<bool> present{true};
+    std::atomic<bool> refusesLoop{false};
+    std::atomic<bool> looping{false};
+    std::atomic<uint64_t> positionBytes{0};
+    std::atomic<uint64_t> positionQueries{0};
+};
+
+HeadlessAudioDevice device;
+
+void stopLoopLocked() {
+    device.looping.store(false);
+    device.loopBuffer = nullptr;
+    device.loopBytes = 0;
+    device.cursorBytes = 0;
+    device.positionBytes.store(0);
+}
+
+} // namespace
+
+bool openAudioOutput(int32_t sampleRate) {
+    closeAudioOutput();
+    if (!device.present.load() || sampleRate <= 0) {
+        return false;
+    }
+    std::lock_guard guard(device.lock);
+    device.open = true;
+    device.sampleRate = sampleRate;
+    device.played.clear();
+    return true;
+}
+
+bool audioOutputIsOpen() {
+    std::lock_guard guard(device.lock);
+    return device.open;
+}
+
+bool startAudioLoop(const int16_t* buffer, uint32_t byteCount) {
+    std::lock_guard guard(device.lock);
+    if (!device.open || buffer == nullptr || byteCount < 4 || byteCount % 4 != 0 ||
+        device.refusesLoop.load()) {
+        return false;
+    }
+    stopLoopLocked();
+    device.loopBuffer = buffer;
+    device.loopBytes = byteCount;
+    device.looping.store(true);
+    return true;
+}
+
+bool audioPlayPositionBytes(uint64_t* bytes) {
+    // Counted before the answer, so that a caller who sees the count grow by
+    // two knows that the asker has finished acting on one answer it got
+    // after the position moved.
+    device.positionQueries.fetch_add(1);
+    if (!device.looping.load()) {
+        return false;
+    }
+    *bytes = device.positionBytes.load();
+    return true;
+}
+
+void resetAudioOutput() {
+    std::lock_guard guard(device.lock);
+    stopLoopLocked();
+}
+
+void closeAudioOutput() {
+    std::lock_guard guard(device.lock);
+    stopLoopLocked();
+    device.open = false;
+    device.sampleRate = 0;
+}
+
+void setHeadlessAudioPresent(bool present) {
+    device.present.store(present);
+}
+
+void setHeadlessAudioRefusesLoop(bool refuses) {
+    device.refusesLoop.store(refuses);
+}
+
+int32_t headlessAudioSampleRate() {
+    std::lock_guard guard(device.lock);
+    return device.sampleRate;
+}
+
+bool headlessAudioLooping() {
+    return device.looping.load();
+}
+
+bool playHeadlessAudio(uint32_t frameCount) {
+    std::lock_guard guard(device.lock);
+    if (device.loopBuffer == nullptr) {
+        return false;
+    }
+    const uint32_t sampleCount = device.loopBytes / 2;
+    uint32_t sample = device.cursorBytes / 2;
+    device.played.reserve(device.played.size() + static_cast<size_t>(frameCount) * 2);
+    for (uint32_t i = 0; i < frameCount * 2; ++i) {
+        device.played.push_back(device.loopBuffer[sample]);
+        if (++sample == sampleCount) {
+            sample = 0;
+        }
+    }
+    device.cursorBytes = sample * 2;
+    // Published after the copy: the streaming thread rewrites what lies
+    // behind the position only once it has seen the position move past it.
+    device.positionBytes.fetch_add(static_cast<uint64_t>(frameCount) * 4);
+    return true;
+}
+
+std::vector<int16_t> takeHeadlessAudioPlayed() {
+    std::lock_guard guard(device.lock);
+    std::vector<int16_t> result;
+    result.swap(device.played);
+    return result;
+}
+
+uint64_t headlessAudioPositionQueries() {
+    return device.positionQueries.load();
+}
+
+} // namespace korvanthe

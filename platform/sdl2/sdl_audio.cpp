@@ -1,0 +1,123 @@
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "platform/audio_output.h"
+
+namespace korvanthe {
+
+namespace {
+
+// The loop is played by SDL's audio callback, which copies the buffer out at a
+// cursor that wraps at its end; the play position is the byte count the
+// callback has consumed. Loop, cursor and count change only with the device
+// locked, so the callback never sees them half-changed.
+struct SdlAudioDevice {
+    SDL_AudioDeviceID id = 0;
+    const uint8_t* loopBuffer = nullptr; // null: the callback plays silence
+    uint32_t loopBytes = 0;
+    uint32_t cursorBytes = 0;
+    std::atomic<uint64_t> consumedBytes{0};
+    std::atomic<bool> looping{false};
+};
+
+SdlAudioDevice device;
+
+void SDLCALL fillAudio(void*, Uint8* stream, int length) {
+    if (device.loopBuffer == nullptr) {
+        std::memset(stream, 0, static_cast<size_t>(length));
+        return;
+    }
+    uint32_t left = static_cast<uint32_t>(length);
+    while (left > 0) {
+        const uint32_t run = std::min(left, device.loopBytes - device.cursorBytes);
+        std::memcpy(stream, device.loopBuffer + device.cursorBytes, run);
+        stream += run;
+        left -= run;
+        device.cursorBytes += run;
+        if (device.cursorBytes == device.loopBytes) {
+            device.cursorBytes = 0;
+        }
+    }
+    device.consumedBytes.fetch_add(static_cast<uint64_t>(length));
+}
+
+} // namespace
+
+bool openAudioOutput(int32_t sampleRate) {
+    closeAudioOutput();
+    if (sampleRate <= 0 || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        return false;
+    }
+    SDL_AudioSpec wanted{};
+    wanted.freq = sampleRate;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = 2;
+    wanted.samples = 1024;
+    wanted.callback = fillAudio;
+    // No changes allowed: SDL converts to whatever the hardware takes, so the
+    // loop is always 16-bit stereo at our rate.
+    SDL_AudioSpec obtained{};
+    device.id = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (device.id == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    return true;
+}
+
+bool audioOutputIsOpen() {
+    return device.id != 0;
+}
+
+bool startAudioLoop(const int16_t* buffer, uint32_t byteCount) {
+    if (device.id == 0 || buffer == nullptr || byteCount < 4 || byteCount % 4 != 0) {
+        return false;
+    }
+    SDL_LockAudioDevice(device.id);
+    device.loopBuffer = reinterpret_cast<const uint8_t*>(buffer);
+    device.loopBytes = byteCount;
+    device.cursorBytes = 0;
+    device.consumedBytes.store(0);
+    device.looping.store(true);
+    SDL_UnlockAudioDevice(device.id);
+    SDL_PauseAudioDevice(device.id, 0);
+    return true;
+}
+
+bool audioPlayPositionBytes(uint64_t* bytes) {
+    if (!device.looping.load()) {
+        return false;
+    }
+    *bytes = device.consumedBytes.load();
+    return true;
+}
+
+void resetAudioOutput() {
+    if (device.id == 0) {
+        return;
+    }
+    SDL_PauseAudioDevice(device.id, 1);
+    // Taking the lock waits for a callback that is copying to finish.
+    SDL_LockAudioDevice(device.id);
+    device.looping.store(false);
+    device.loopBuffer = nullptr;
+    device.loopBytes = 0;
+    device.cursorBytes = 0;
+    device.consumedBytes.store(0);
+    SDL_UnlockAudioDevice(device.id);
+}
+
+void closeAudioOutput() {
+    if (device.id == 0) {
+        return;
+    }
+    resetAudioOutput();
+    SDL_CloseAudioDevice(device.id);
+    device.id = 0;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+} // namespace korvanthe
