@@ -1,0 +1,113 @@
+#include "host/images.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace korvanthe {
+
+namespace {
+
+// The whole file, or as much of it as can be read; opened is false when the
+// file cannot be opened.
+std::vector<uint8_t> readFileBytes(const char* path, bool& opened) {
+    std::vector<uint8_t> bytes;
+    std::FILE* file = std::fopen(path, "rb");
+    opened = file != nullptr;
+    if (file == nullptr) {
+        return bytes;
+    }
+    uint8_t chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    std::fclose(file);
+    return bytes;
+}
+
+uint32_t readLittle16(const std::vector<uint8_t>& bytes, size_t offset) {
+    return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8;
+}
+
+constexpr size_t targaHeaderSize = 18;
+constexpr size_t targaWidthOffset = 12;
+constexpr size_t targaHeightOffset = 14;
+constexpr size_t targaDepthOffset = 16;
+
+// Number of pixels to store: width x height, bounded by the buffer.
+size_t pixelsToStore(long long width, long long height, std::span<uint32_t> pixels) {
+    if (width <= 0 || height <= 0) {
+        return 0;
+    }
+    return static_cast<size_t>(std::min<long long>(width * height, pixels.size()));
+}
+
+} // namespace
+
+bool readTargaSize(const char* path, int& width, int& height) {
+    bool opened = false;
+    const std::vector<uint8_t> bytes = readFileBytes(path, opened);
+    if (bytes.size() < targaHeaderSize) {
+        return false;
+    }
+    width = static_cast<int>(readLittle16(bytes, targaWidthOffset));
+    height = static_cast<int>(readLittle16(bytes, targaHeightOffset));
+    return true;
+}
+
+bool readTarga(const char* path, std::span<uint32_t> pixels) {
+    bool opened = false;
+    const std::vector<uint8_t> bytes = readFileBytes(path, opened);
+    if (bytes.size() < targaHeaderSize) {
+        // Missing, or too short to say what it holds: no pixel is in the file.
+        std::fill(pixels.begin(), pixels.end(), 0u);
+        return false;
+    }
+    const uint32_t width = readLittle16(bytes, targaWidthOffset);
+    const uint32_t height = readLittle16(bytes, targaHeightOffset);
+    const uint32_t depth = bytes[targaDepthOffset];
+    if (depth != 24 && depth != 32) {
+        return false;
+    }
+    const size_t bytesPerPixel = depth / 8;
+    const size_t count = pixelsToStore(width, height, pixels);
+    const size_t available = (bytes.size() - targaHeaderSize) / bytesPerPixel;
+    const uint8_t* from = bytes.data() + targaHeaderSize;
+    for (size_t i = 0; i < count; ++i) {
+        if (i >= available) {
+            pixels[i] = 0; // past the end of a short file: black
+            continue;
+        }
+        const uint8_t* pixel = from + i * bytesPerPixel;
+        // Stored blue, green, red (, alpha): the little-endian word.
+        uint32_t word =
+            static_cast<uint32_t>(pixel[2]) << 16 | static_cast<uint32_t>(pixel[1]) << 8 | pixel[0];
+        if (bytesPerPixel == 4) {
+            word |= static_cast<uint32_t>(pixel[3]) << 24;
+        }
+        pixels[i] = word;
+    }
+    return count == static_cast<size_t>(width) * height && available >= count;
+}
+
+bool readRawRGB(const char* path, std::span<uint32_t> pixels, int width, int height) {
+    bool opened = false;
+    const std::vector<uint8_t> bytes = readFileBytes(path, opened);
+    const size_t count = pixelsToStore(width, height, pixels);
+    const size_t available = bytes.size() / 3;
+    for (size_t i = 0; i < count; ++i) {
+        if (i >= available) {
+            pixels[i] = 0; // missing or past the end of a short file: black
+            continue;
+        }
+        const uint8_t* pixel = bytes.data() + i * 3;
+        pixels[i] =
+            static_cast<uint32_t>(pixel[0]) << 16 | static_cast<uint32_t>(pixel[1]) << 8 | pixel[2];
+    }
+    const size_t wanted =
+        width > 0 && height > 0 ? static_cast<size_t>(width) * static_cast<size_t>(height) : 0;
+    return opened && count == wanted && available >= count;
+}
+
+} // namespace korvanthe
