@@ -63,9 +63,9 @@ struct Sample {
 };
 
 struct Instrument {
-    int32_t sampleCount;                          // 0..16
-    Sample* samples[MaxSamplesPerInstrument];     // past sampleCount: &emptySample
-    uint8_t keymap[KeymapNotes];                  // note-1 -> sample; >= 16 selects emptySample
+    int32_t sampleCount;                      // 0..16
+    Sample* samples[MaxSamplesPerInstrument]; // past sampleCount: &emptySample
+    uint8_t keymap[KeymapNotes];              // note-1 -> sample; >= 16 selects emptySample
     EnvelopePoint volumeEnvelopePoints[MaxEnvelopePoints];
     EnvelopePoint panningEnvelopePoints[MaxEnvelopePoints];
     uint8_t volumePointCount;

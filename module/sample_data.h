@@ -1,0 +1,34 @@
+// Sample data as the mixer reads it: loop bounds inside the sample, delta-coded
+// file data turned into 16-bit frames, and the guard frame after the loop.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "module/module.h"
+
+namespace korvanthe {
+
+// Sets loopType and bitsPerSample from a sample header's type byte (bit 0
+// forward, bit 1 ping-pong, which wins over bit 0; bit 4 16-bit data), then
+// turns the header's byte counts into frames with the loop inside the sample.
+void applySampleType(Sample& sample, uint8_t typeByte);
+
+// Keeps the loop inside `length` frames: a sample without a loop, or whose loop
+// starts at or beyond its end or has no frames, plays unlooped (loopStart 0,
+// loopLength length); a loop running past the end ends at the end.
+void normaliseLoop(Sample& sample);
+
+// Decodes `frameCount` delta-coded frames of `bitsPerSample` (8 or 16) from
+// `stored` (little-endian for 16-bit) into `frames`: a running sum wrapping at
+// 16 bits; 8-bit values are scaled by 256.
+void decodeDeltaFrames(const uint8_t* stored, int bitsPerSample, uint32_t frameCount,
+                       int16_t* frames);
+
+// Writes the guard frame at loopStart + loopLength that the interpolation
+// reads: a copy of loopStart for a forward loop, of the loop's last frame for
+// a ping-pong loop; nothing (it stays 0) for an unlooped sample. The loop must
+// lie inside the sample and data must hold length + SampleGuardFrames frames.
+void writeGuardFrame(Sample& sample);
+
+} // namespace korvanthe

@@ -1,0 +1,453 @@
+#include "module/xm_loader.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "module/sample_data.h"
+#include "module/xm_reader.h"
+#include "replayer/tick_driver.h"
+
+namespace korvanthe {
+
+namespace {
+
+constexpr char XmId[] = "Extended Module: ";
+constexpr int XmIdLength = 17;
+constexpr int64_t SongHeaderSizeOffset = 60;
+constexpr int MadeUpPatternRows = 64;
+constexpr uint8_t FileKeyOffNote = 97;
+constexpr uint8_t HighestInstrumentNumber = 128;
+// Sample data is read into a buffer that starts this small and doubles only
+// while the file keeps delivering, so a header cannot make the loader
+// allocate much more than the file holds.
+constexpr uint64_t FirstSampleReadBytes = 1u << 16;
+constexpr uint64_t MaxSampleReadBytes = 1u << 24; // per read call
+
+// Everything one load carries besides the module: the reader and the report.
+struct LoadContext {
+    XmReader reader;
+    XmLoadReport* report;
+
+    bool fail(LoadError error) {
+        if (report != nullptr) {
+            report->error = error;
+        }
+        return false;
+    }
+};
+
+template <typename T> T* allocateZeroed(size_t count) {
+    return static_cast<T*>(std::calloc(count == 0 ? 1 : count, sizeof(T)));
+}
+
+void readText(XmReader& reader, int64_t offset, char (&text)[21]) {
+    reader.seekTo(offset);
+    reader.read(text, 20);
+    text[20] = 0;
+}
+
+// Header values that the rest of the player could not cope with.
+LoadError checkSongHeader(Module& module, uint16_t channels, uint16_t songLength,
+                          uint16_t instruments) {
+    if (channels == 0) {
+        return LoadError::NoChannels;
+    }
+    if (channels > MaxChannels) {
+        return LoadError::TooManyChannels;
+    }
+    if (songLength == 0 || songLength > OrderTableSize) {
+        return LoadError::BadSongLength;
+    }
+    if (instruments > INT16_MAX) {
+        return LoadError::BadInstrumentCount;
+    }
+    // Safety choice: a restart position outside the song restarts at order 0.
+    if (static_cast<uint16_t>(module.restartPosition) >= songLength) {
+        module.restartPosition = 0;
+    }
+    return LoadError::None;
+}
+
+// Decodes one packed cell. Past the end of the file every byte reads 0, which
+// decodes as an empty cell.
+PatternCell readCell(XmReader& reader) {
+    PatternCell cell{};
+    uint8_t first = reader.u8();
+    if (first & 0x80) {
+        cell.note = first & 0x01 ? reader.u8() : 0;
+        cell.instrument = first & 0x02 ? reader.u8() : 0;
+        cell.volume = first & 0x04 ? reader.u8() : 0;
+        cell.effect = first & 0x08 ? reader.u8() : 0;
+        cell.parameter = first & 0x10 ? reader.u8() : 0;
+    } else {
+        cell.note = first;
+        cell.instrument = reader.u8();
+        cell.volume = reader.u8();
+        cell.effect = reader.u8();
+        cell.parameter = reader.u8();
+    }
+    if (cell.note == FileKeyOffNote) {
+        cell.note = KeyOffNote;
+    } else if (cell.note > FileKeyOffNote && cell.note != KeyOffNote) {
+        // Safety choice: notes 98..254 would index past the keymap; they are no note.
+        cell.note = 0;
+    }
+    if (cell.instrument > HighestInstrumentNumber) {
+        cell.instrument = 0;
+    }
+    return cell;
+}
+
+bool loadStoredPattern(LoadContext& context, Module& module, Pattern& pattern) {
+    XmReader& reader = context.reader;
+    reader.u32(); // header length: taken to be 9
+    reader.u8();  // packing type
+    uint16_t storedRows = reader.u16();
+    uint16_t packedSize = reader.u16();
+    // Safety choice: the row processor reads row 0 of every pattern it enters,
+    // so a pattern stored with no rows gets one empty row.
+    pattern.rowCount = std::max<int32_t>(storedRows, 1);
+    size_t cellCount = static_cast<size_t>(pattern.rowCount) * module.channelCount;
+    pattern.cells = allocateZeroed<PatternCell>(cellCount);
+    if (pattern.cells == nullptr) {
+        return context.fail(LoadError::OutOfMemory);
+    }
+    if (packedSize == 0) {
+        return true;
+    }
+    // Exactly rows x channels cells are decoded, whatever the packed size says.
+    // Once the file has ended every byte reads 0, an empty cell, so decoding
+    // stops there (the cells are zero already).
+    size_t storedCells = static_cast<size_t>(storedRows) * module.channelCount;
+    for (size_t i = 0; i < storedCells && !reader.lastReadShort(); ++i) {
+        pattern.cells[i] = readCell(reader);
+    }
+    return true;
+}
+
+bool loadPatterns(LoadContext& context, Module& module, uint16_t storedPatternCount) {
+    module.usedPatternCount = 0;
+    for (int i = 0; i < module.songLength; ++i) {
+        if (module.orderTable[i] >= module.usedPatternCount) {
+            module.usedPatternCount = module.orderTable[i] + 1;
+        }
+    }
+    module.patternSlotCount = std::max<int32_t>(storedPatternCount, module.usedPatternCount);
+    module.patterns = allocateZeroed<Pattern>(static_cast<size_t>(module.patternSlotCount));
+    if (module.patterns == nullptr) {
+        return context.fail(LoadError::OutOfMemory);
+    }
+    for (int p = 0; p < storedPatternCount; ++p) {
+        if (!loadStoredPattern(context, module, module.patterns[p])) {
+            return false;
+        }
+    }
+    // Patterns that the order table names but the file does not store.
+    for (int p = storedPatternCount; p < module.usedPatternCount; ++p) {
+        Pattern& pattern = module.patterns[p];
+        pattern.rowCount = MadeUpPatternRows;
+        pattern.cells = allocateZeroed<PatternCell>(static_cast<size_t>(MadeUpPatternRows) *
+                                                    module.channelCount);
+        if (pattern.cells == nullptr) {
+            return context.fail(LoadError::OutOfMemory);
+        }
+    }
+    return true;
+}
+
+void readEnvelopePoints(XmReader& reader, EnvelopePoint (&points)[MaxEnvelopePoints]) {
+    for (EnvelopePoint& point : points) {
+        point.tick = reader.u16();
+        point.value = reader.u16();
+    }
+}
+
+// Safety choice: the envelope routine never reads past its points, so counts
+// above 12 become 12 and a sustain or loop point outside the count switches
+// that feature off. With fewer than 2 points the envelope is off.
+void normaliseEnvelope(uint8_t& pointCount, uint8_t sustainPoint, uint8_t loopStart,
+                       uint8_t loopEnd, uint8_t& flags) {
+    pointCount = std::min<uint8_t>(pointCount, MaxEnvelopePoints);
+    if (pointCount < 2) {
+        flags = 0;
+        return;
+    }
+    if (sustainPoint >= pointCount) {
+        flags &= static_cast<uint8_t>(~EnvelopeSustain);
+    }
+    if (loopStart >= pointCount || loopEnd >= pointCount) {
+        flags &= static_cast<uint8_t>(~EnvelopeLoop);
+    }
+}
+
+void readInstrumentHeader(XmReader& reader, Instrument& instrument) {
+    reader.u32(); // sample header size: every sample header is taken to be 40 bytes
+    reader.read(instrument.keymap, KeymapNotes);
+    readEnvelopePoints(reader, instrument.volumeEnvelopePoints);
+    readEnvelopePoints(reader, instrument.panningEnvelopePoints);
+    instrument.volumePointCount = reader.u8();
+    instrument.panningPointCount = reader.u8();
+    instrument.volumeSustainPoint = reader.u8();
+    instrument.volumeLoopStart = reader.u8();
+    instrument.volumeLoopEnd = reader.u8();
+    instrument.panningSustainPoint = reader.u8();
+    instrument.panningLoopStart = reader.u8();
+    instrument.panningLoopEnd = reader.u8();
+    instrument.volumeEnvelopeFlags = reader.u8();
+    instrument.panningEnvelopeFlags = reader.u8();
+    instrument.vibratoType = reader.u8();
+    instrument.vibratoSweep = reader.u8();
+    instrument.vibratoDepth = reader.u8();
+    instrument.vibratoRate = reader.u8();
+    instrument.fadeout = static_cast<uint16_t>(reader.u16() * 2);
+    normaliseEnvelope(instrument.volumePointCount, instrument.volumeSustainPoint,
+                      instrument.volumeLoopStart, instrument.volumeLoopEnd,
+                      instrument.volumeEnvelopeFlags);
+    normaliseEnvelope(instrument.panningPointCount, instrument.panningSustainPoint,
+                      instrument.panningLoopStart, instrument.panningLoopEnd,
+                      instrument.panningEnvelopeFlags);
+}
+
+// Reads one 40-byte sample header; gives the stored bit depth.
+uint8_t readSampleHeader(XmReader& reader, Sample& sample) {
+    sample.length = reader.u32();
+    sample.loopStart = reader.u32();
+    sample.loopLength = reader.u32();
+    sample.volume = reader.u8();
+    sample.finetune = static_cast<int8_t>(reader.u8());
+    applySampleType(sample, reader.u8());
+    sample.panning = reader.u8();
+    sample.relativeNote = static_cast<int8_t>(reader.u8());
+    reader.skip(23); // reserved byte and name
+    return sample.bitsPerSample;
+}
+
+// Reads up to `wanted` bytes into a buffer that grows only as the file
+// delivers; gives the buffer (null when out of memory) and the bytes read.
+uint8_t* readAvailable(XmReader& reader, uint64_t wanted, uint64_t& got) {
+    got = 0;
+    uint64_t capacity = std::min<uint64_t>(wanted, FirstSampleReadBytes);
+    auto* buffer = static_cast<uint8_t*>(std::malloc(capacity));
+    while (buffer != nullptr && got < wanted) {
+        if (got == capacity) {
+            capacity = std::min<uint64_t>(wanted, capacity * 2);
+            auto* grown = static_cast<uint8_t*>(std::realloc(buffer, capacity));
+            if (grown == nullptr) {
+                std::free(buffer);
+                return nullptr;
+            }
+            buffer = grown;
+        }
+        auto piece = static_cast<int32_t>(std::min<uint64_t>(capacity - got, MaxSampleReadBytes));
+        int32_t delivered = reader.readSome(buffer + got, piece);
+        got += static_cast<uint64_t>(delivered);
+        if (delivered < piece) {
+            break;
+        }
+    }
+    return buffer;
+}
+
+bool loadSampleData(LoadContext& context, Sample& sample) {
+    if (sample.length == 0) {
+        return true;
+    }
+    uint32_t bytesPerFrame = sample.bitsPerSample / 8;
+    uint64_t wanted = static_cast<uint64_t>(sample.length) * bytesPerFrame;
+    uint64_t got = 0;
+    uint8_t* stored = readAvailable(context.reader, wanted, got);
+    if (stored == nullptr) {
+        return context.fail(LoadError::OutOfMemory);
+    }
+    if (got < wanted) {
+        // Safety choice: a sample that runs past the end of the file keeps only
+        // the frames the file holds.
+        sample.length = static_cast<uint32_t>(got / bytesPerFrame);
+        normaliseLoop(sample);
+    }
+    if (sample.length > 0) {
+        sample.data =
+            allocateZeroed<int16_t>(static_cast<size_t>(sample.length) + SampleGuardFrames);
+        if (sample.data == nullptr) {
+            std::free(stored);
+            return context.fail(LoadError::OutOfMemory);
+        }
+        decodeDeltaFrames(stored, sample.bitsPerSample, sample.length, sample.data);
+        writeGuardFrame(sample);
+    }
+    std::free(stored);
+    sample.bitsPerSample = 16;
+    return true;
+}
+
+bool loadInstrument(LoadContext& context, Instrument& instrument, int index) {
+    XmReader& reader = context.reader;
+    int64_t start = reader.tell();
+    uint32_t headerSize = reader.u32();
+    int64_t headerEnd = start + headerSize;
+    reader.skip(23); // name and type
+    uint16_t sampleCount = reader.u16();
+    if (sampleCount > MaxSamplesPerInstrument) {
+        return context.fail(LoadError::TooManySamples); // sampleCount stays 0
+    }
+    instrument.sampleCount = sampleCount;
+    if (sampleCount == 0) {
+        std::fill(std::begin(instrument.samples), std::end(instrument.samples), &emptySample);
+        reader.seekTo(headerEnd);
+        return true;
+    }
+    readInstrumentHeader(reader, instrument);
+    reader.seekTo(headerEnd);
+    for (int j = 0; j < sampleCount; ++j) {
+        auto* sample = allocateZeroed<Sample>(1);
+        if (sample == nullptr) {
+            return context.fail(LoadError::OutOfMemory);
+        }
+        instrument.samples[j] = sample;
+        uint8_t storedBits = readSampleHeader(reader, *sample);
+        if (context.report != nullptr) {
+            context.report->storedSampleBits[static_cast<size_t>(index)][j] = storedBits;
+        }
+    }
+    std::fill(instrument.samples + sampleCount, std::end(instrument.samples), &emptySample);
+    for (int j = 0; j < sampleCount; ++j) {
+        if (!loadSampleData(context, *instrument.samples[j])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool loadSong(LoadContext& context, Module& module) {
+    XmReader& reader = context.reader;
+    char id[XmIdLength] = {};
+    reader.seekTo(0);
+    reader.read(id, XmIdLength);
+    if (std::memcmp(id, XmId, XmIdLength) != 0) {
+        return context.fail(LoadError::NotXm); // nothing written to the module
+    }
+    module.tickHandler = runTick;
+    module.initialGlobalVolume = 64;
+
+    if (context.report != nullptr) {
+        readText(reader, 17, context.report->name);
+        readText(reader, 38, context.report->trackerName);
+        context.report->version = reader.u16();
+    }
+    reader.seekTo(SongHeaderSizeOffset);
+    uint32_t headerSize = reader.u32();
+    uint16_t songLength = reader.u16();
+    module.songLength = static_cast<int16_t>(songLength);
+    module.restartPosition = static_cast<int16_t>(reader.u16());
+    uint16_t channels = reader.u16();
+    module.channelCount = static_cast<int16_t>(channels);
+    uint16_t storedPatternCount = reader.u16();
+    uint16_t instruments = reader.u16();
+    module.flags = reader.u16();
+    module.defaultSpeed = static_cast<int16_t>(reader.u16());
+    module.defaultBpm = static_cast<int16_t>(reader.u16());
+    reader.read(module.orderTable, OrderTableSize);
+    reader.seekTo(SongHeaderSizeOffset + headerSize);
+    if (context.report != nullptr) {
+        context.report->storedPatternCount = storedPatternCount;
+    }
+
+    LoadError headerError = checkSongHeader(module, channels, songLength, instruments);
+    if (headerError != LoadError::None) {
+        return context.fail(headerError);
+    }
+    module.instrumentCount = static_cast<int16_t>(instruments);
+
+    if (!loadPatterns(context, module, storedPatternCount)) {
+        return false;
+    }
+
+    module.instruments = allocateZeroed<Instrument>(static_cast<size_t>(module.instrumentCount));
+    if (module.instruments == nullptr) {
+        module.instrumentCount = 0;
+        return context.fail(LoadError::OutOfMemory);
+    }
+    if (context.report != nullptr) {
+        context.report->storedSampleBits.assign(static_cast<size_t>(module.instrumentCount), {});
+    }
+    for (int i = 0; i < module.instrumentCount; ++i) {
+        if (!loadInstrument(context, module.instruments[i], i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+const char* loadErrorText(LoadError error) {
+    switch (error) {
+    case LoadError::None:
+        return "no error";
+    case LoadError::NoFileCallbacks:
+        return "no file callbacks are registered";
+    case LoadError::FileNotOpened:
+        return "cannot open the file";
+    case LoadError::NotXm:
+        return "not an XM file (no \"Extended Module: \" ID)";
+    case LoadError::NoChannels:
+        return "the song has no channels";
+    case LoadError::TooManyChannels:
+        return "more than 32 channels";
+    case LoadError::BadSongLength:
+        return "song length is 0 or above 256";
+    case LoadError::BadInstrumentCount:
+        return "more than 32767 instruments";
+    case LoadError::TooManySamples:
+        return "an instrument has more than 16 samples";
+    case LoadError::OutOfMemory:
+        return "out of memory";
+    }
+    return "unknown error";
+}
+
+bool loadXm(Module* module, PlayerFile* file, XmLoadReport* report) {
+    if (report != nullptr) {
+        *report = XmLoadReport{};
+    }
+    LoadContext context{XmReader(file), report};
+    bool loaded = loadSong(context, *module);
+    if (report != nullptr) {
+        report->truncated = context.reader.ranShort();
+    }
+    return loaded;
+}
+
+Module* createModule(const char* path, XmLoadReport* report) {
+    if (report != nullptr) {
+        *report = XmLoadReport{};
+    }
+    auto fail = [report](LoadError error) -> Module* {
+        if (report != nullptr) {
+            report->error = error;
+        }
+        return nullptr;
+    };
+    if (!fileCallbacksRegistered()) {
+        return fail(LoadError::NoFileCallbacks);
+    }
+    auto* module = allocateZeroed<Module>(1);
+    if (module == nullptr) {
+        return fail(LoadError::OutOfMemory);
+    }
+    PlayerFile* file = openPlayerFile(path);
+    if (file == nullptr) {
+        std::free(module);
+        return fail(LoadError::FileNotOpened);
+    }
+    bool loaded = loadXm(module, file, report);
+    closePlayerFile(file);
+    if (!loaded) {
+        freeModule(module);
+        return nullptr;
+    }
+    return module;
+}
+
+} // namespace korvanthe
