@@ -37,6 +37,14 @@ struct Voice {
 
 extern Voice voices[VoiceCount];
 
+// Derived from the output rate by resetVoices.
+struct MixerSettings {
+    int32_t rampFrames;      // length of every volume ramp: rate x 128 / 44100 (128 at 44100 Hz)
+    float rampFramesInverse; // 1 / rampFrames in single precision
+};
+
+extern MixerSettings mixerSettings;
+
 // Clears every voice, sets every step to 1 frame and derives the ramp length
 // from the output rate.
 void resetVoices(int32_t sampleRate);

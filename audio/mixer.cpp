@@ -1,0 +1,313 @@
+#include "audio/mixer.h"
+
+#include <cmath>
+
+namespace korvanthe {
+
+Voice voices[VoiceCount];
+MixerSettings mixerSettings{};
+
+namespace {
+
+// 1/255 as a single-precision value (0.003921568859368563): the gain of one
+// volume step. Products with it run in double, the gains are stored as float.
+constexpr double GainPerVolume = static_cast<double>(1.0f / 255.0f);
+constexpr double WeightUnit = 1.0 / 2147483648.0;         // 2^-31: one step of the 31-bit weight
+constexpr uint64_t OneFrame = uint64_t{1} << 32;          // 1.0 in 32.32
+constexpr uint64_t BoundaryUnitLimit = uint64_t{1} << 56; // 2^24 frames in 32.32
+
+// Positions and steps as one 64-bit 32.32 value. Sums and differences wrap
+// as unsigned values; comparisons take them as signed.
+uint64_t packPosition(const Voice& voice) {
+    return (uint64_t{static_cast<uint32_t>(voice.positionInt)} << 32) | voice.positionFrac;
+}
+
+void storePosition(Voice& voice, uint64_t position) {
+    voice.positionInt = static_cast<int32_t>(static_cast<uint32_t>(position >> 32));
+    voice.positionFrac = static_cast<uint32_t>(position);
+}
+
+int64_t asSigned(uint64_t value) {
+    return static_cast<int64_t>(value);
+}
+
+// One output frame: linear interpolation between the frame at the position
+// and the next one, weighted by the top 31 bits of the fraction, added to
+// both sides in double and stored back as float.
+inline void mixFrame(float* out, const int16_t* data, uint64_t position, float gainLeft,
+                     float gainRight) {
+    const int32_t whole = static_cast<int32_t>(static_cast<uint32_t>(position >> 32));
+    const double weight = static_cast<double>(static_cast<uint32_t>(position) >> 1) * WeightUnit;
+    const double first = data[whole];
+    const double value = first + weight * (data[whole + 1] - first);
+    out[0] = static_cast<float>(out[0] + value * gainLeft);
+    out[1] = static_cast<float>(out[1] + value * gainRight);
+}
+
+// The position after one frame: the fraction's lowest bit cleared, then the
+// signed step added.
+inline uint64_t advance(uint64_t position, uint64_t signedStep) {
+    return (position & ~uint64_t{1}) + signedStep;
+}
+
+// The position after k >= 1 frames, in closed form: with an odd step every
+// frame but the first clears a set lowest bit.
+uint64_t positionAfter(uint64_t position, uint64_t signedStep, uint64_t k) {
+    const uint64_t clears = (signedStep & 1) != 0 ? k - 1 : 0;
+    return (position & ~uint64_t{1}) + k * signedStep - clears;
+}
+
+// Frames in this pass and whether its end reaches the boundary.
+struct PassLength {
+    int32_t frames;
+    bool reachesBoundary;
+};
+
+PassLength findBoundary(const Voice& voice, uint64_t position, uint64_t step, uint64_t signedStep,
+                        int32_t framesLeft) {
+    const Sample& sample = *voice.sample;
+    const uint64_t loopStart = uint64_t{sample.loopStart} << 32;
+    const uint64_t loopEnd = (uint64_t{sample.loopStart} + sample.loopLength) << 32;
+    const bool forward = voice.direction == 1;
+    const uint64_t distance = forward ? loopEnd - position : position - loopStart;
+
+    if (asSigned(distance) < 0) {
+        // Sanity check: a position already beyond the boundary would never
+        // meet it and would read outside the sample; handle the boundary now.
+        return {0, true};
+    }
+    if (distance >= BoundaryUnitLimit) {
+        return {framesLeft, false};
+    }
+    // The count in 2^-24 frame units. The step is a 64-bit value here, so a
+    // step of 256 frames or more still counts right (sanity check).
+    const uint64_t distanceUnits = distance >> 8;
+    const uint64_t stepUnits = (step >> 32 << 24) | (static_cast<uint32_t>(step) >> 8);
+    if (stepUnits == 0) {
+        return {framesLeft, false}; // a stopped voice never arrives anywhere
+    }
+    const uint64_t frames = (distanceUnits + stepUnits - 1) / stepUnits;
+    if (frames > static_cast<uint64_t>(framesLeft)) {
+        return {framesLeft, false};
+    }
+    PassLength pass{static_cast<int32_t>(frames), true};
+    // Sanity check: moving backward, the last frame of a pass may lie a few
+    // 2^-32 below loopStart; where that would be below frame 0 the pass ends
+    // one frame early and the boundary is handled at that frame instead.
+    if (!forward && pass.frames >= 2 &&
+        asSigned(positionAfter(position, signedStep, static_cast<uint64_t>(pass.frames - 1))) < 0) {
+        pass.frames -= 1;
+        pass.reachesBoundary = false;
+    }
+    return pass;
+}
+
+// Handles the boundary the pass reached. Returns false when the voice ended.
+bool handleBoundary(Voice& voice, uint64_t& position) {
+    const Sample& sample = *voice.sample;
+    const uint64_t loopLength = uint64_t{sample.loopLength} << 32;
+    const uint64_t loopStart = uint64_t{sample.loopStart} << 32;
+    const uint64_t loopEnd = loopStart + loopLength;
+
+    // Sanity check: a looped sample without loop frames ends like an unlooped one.
+    if (sample.loopType == LoopForward && loopLength != 0) {
+        do {
+            position -= loopLength;
+        } while (asSigned(position) >= asSigned(loopEnd));
+    } else if (sample.loopType == LoopPingPong && loopLength != 0) {
+        // Mirror at each end, 2^-32 inside, as often as the step overshoots.
+        for (;;) {
+            if (voice.direction == 1) {
+                position = 2 * loopEnd - position - 1;
+                voice.direction = 2;
+                if (asSigned(position) >= asSigned(loopStart)) {
+                    break;
+                }
+            } else {
+                position = 2 * loopStart - position - 1;
+                voice.direction = 1;
+                if (asSigned(position) < asSigned(loopEnd)) {
+                    break;
+                }
+            }
+        }
+    } else {
+        voice.sample = nullptr;
+        storePosition(voice, 0);
+        return false;
+    }
+    // Sanity check: a loop starting at frame 0 can leave the position 2^-32
+    // below it (a backward turn landing exactly on the start, or a forward
+    // pass ending a few 2^-32 short of the end); frame -1 would be read.
+    if (asSigned(position) < 0) {
+        position = 0;
+    }
+    storePosition(voice, position);
+    return true;
+}
+
+// Sets up the ramp of a new pass (continuing a running one or starting a new
+// one). Returns its length in frames; 0: no ramp.
+int32_t setUpRamp(Voice& voice) {
+    if (voice.rampFramesLeft != 0 && voice.volumeLeft == voice.rampTargetLeft &&
+        voice.volumeRight == voice.rampTargetRight) {
+        return voice.rampFramesLeft;
+    }
+    int32_t length = 0;
+    voice.rampTargetLeft = voice.volumeLeft;
+    voice.rampTargetRight = voice.volumeRight;
+    const double inverse = mixerSettings.rampFramesInverse;
+    const int32_t reachedLeft = voice.levelLeft >> 8;
+    const int32_t reachedRight = voice.levelRight >> 8;
+    if (voice.volumeLeft != reachedLeft) {
+        voice.rampStepLeft =
+            static_cast<float>((voice.volumeLeft - reachedLeft) * GainPerVolume * inverse);
+        length = mixerSettings.rampFrames;
+    } else {
+        voice.rampStepLeft = 0.0f;
+    }
+    if (voice.volumeRight != reachedRight) {
+        voice.rampStepRight =
+            static_cast<float>((voice.volumeRight - reachedRight) * GainPerVolume * inverse);
+        length = mixerSettings.rampFrames;
+    } else {
+        voice.rampStepRight = 0.0f;
+    }
+    if (length > 0) {
+        voice.rampFramesLeft = length;
+    }
+    return length;
+}
+
+// The gain a level (volume x 256) stands for.
+float levelGain(int32_t level) {
+    return static_cast<float>(level * (1.0 / 256.0) * GainPerVolume);
+}
+
+void mixVoice(Voice& voice, float* out, int32_t frameCount) {
+    const int16_t* data = voice.sample->data;
+    if (data == nullptr) {
+        // Sanity check: no frames to read (an empty sample) ends the voice at once.
+        voice.sample = nullptr;
+        storePosition(voice, 0);
+        return;
+    }
+    const uint64_t step = (uint64_t{static_cast<uint32_t>(voice.stepInt)} << 32) | voice.stepFrac;
+    uint64_t position = packPosition(voice);
+    int32_t framesLeft = frameCount;
+
+    for (;;) {
+        // The direction may change at every boundary.
+        const uint64_t signedStep = voice.direction == 1 ? step : uint64_t{0} - step;
+        PassLength pass = findBoundary(voice, position, step, signedStep, framesLeft);
+
+        const int32_t rampLength = setUpRamp(voice);
+        bool cutByRamp = false;
+        if (rampLength > 0 && rampLength < pass.frames) {
+            pass.frames = rampLength;
+            cutByRamp = true;
+        }
+
+        if (rampLength > 0) {
+            float gainLeft = levelGain(voice.levelLeft);
+            float gainRight = levelGain(voice.levelRight);
+            const float stepLeft = voice.rampStepLeft;
+            const float stepRight = voice.rampStepRight;
+            for (int32_t i = 0; i < pass.frames; ++i) {
+                mixFrame(out, data, position, gainLeft, gainRight);
+                gainLeft = static_cast<float>(static_cast<double>(gainLeft) + stepLeft);
+                gainRight = static_cast<float>(static_cast<double>(gainRight) + stepRight);
+                position = advance(position, signedStep);
+                out += 2;
+            }
+            voice.levelLeft = static_cast<int32_t>(std::nearbyint(gainLeft * 255.0 * 256.0));
+            voice.levelRight = static_cast<int32_t>(std::nearbyint(gainRight * 255.0 * 256.0));
+            voice.rampFramesLeft -= pass.frames;
+            if (voice.rampFramesLeft == 0) {
+                voice.rampStepLeft = 0.0f;
+                voice.rampStepRight = 0.0f;
+                voice.levelLeft = voice.volumeLeft << 8;
+                voice.levelRight = voice.volumeRight << 8;
+            }
+        } else {
+            const float gainLeft = static_cast<float>(voice.volumeLeft * GainPerVolume);
+            const float gainRight = static_cast<float>(voice.volumeRight * GainPerVolume);
+            // Steady: two frames at a time with constant gains, no tests per frame.
+            const int32_t pairs = pass.frames >> 1;
+            for (int32_t i = 0; i < pairs; ++i) {
+                mixFrame(out, data, position, gainLeft, gainRight);
+                position = advance(position, signedStep);
+                mixFrame(out + 2, data, position, gainLeft, gainRight);
+                position = advance(position, signedStep);
+                out += 4;
+            }
+            if ((pass.frames & 1) != 0) {
+                // The odd last frame takes the ramp path with gains from the
+                // levels, which outside a ramp equal the volumes.
+                mixFrame(out, data, position, levelGain(voice.levelLeft),
+                         levelGain(voice.levelRight));
+                position = advance(position, signedStep);
+                out += 2;
+            }
+        }
+        framesLeft -= pass.frames;
+
+        if (cutByRamp) {
+            storePosition(voice, position);
+            continue;
+        }
+        if (pass.reachesBoundary) {
+            if (!handleBoundary(voice, position)) {
+                return;
+            }
+            if (framesLeft > 0) {
+                continue;
+            }
+            return;
+        }
+        storePosition(voice, position);
+        return;
+    }
+}
+
+} // namespace
+
+void resetVoices(int32_t sampleRate) {
+    for (Voice& voice : voices) {
+        voice = Voice{};
+        voice.stepInt = 1;
+    }
+    // Sanity check: at least one frame, so that a very low rate still ramps.
+    const int32_t frames =
+        sampleRate > 0 ? static_cast<int32_t>(int64_t{sampleRate} * 128 / 44100) : 0;
+    mixerSettings.rampFrames = frames > 0 ? frames : 1;
+    mixerSettings.rampFramesInverse = 1.0f / static_cast<float>(mixerSettings.rampFrames);
+}
+
+void mixVoices(float* buffer, int32_t frameCount) {
+    if (frameCount < 1 || buffer == nullptr) {
+        return;
+    }
+    for (int32_t i = 0; i < MixedVoices; ++i) {
+        if (voices[i].sample != nullptr) {
+            mixVoice(voices[i], buffer, frameCount);
+        }
+    }
+}
+
+void clipToPcm16(int16_t* output, const float* buffer, int32_t frameCount) {
+    if (frameCount < 1 || output == nullptr || buffer == nullptr) {
+        return;
+    }
+    const int32_t sampleCount = frameCount * 2;
+    for (int32_t i = 0; i < sampleCount; ++i) {
+        float value = buffer[i];
+        // Clamping first to the integer limits gives the same result as
+        // rounding first; a NaN ends up at the lower limit.
+        value = value <= 32767.0f ? value : 32767.0f;
+        value = value >= -32768.0f ? value : -32768.0f;
+        output[i] = static_cast<int16_t>(std::lrint(value)); // ties to even
+    }
+}
+
+} // namespace korvanthe
