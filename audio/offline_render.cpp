@@ -1,0 +1,117 @@
+#include "audio/offline_render.h"
+
+#include <algorithm>
+#include <bitset>
+
+#include "audio/block_renderer.h"
+#include "audio/output_settings.h"
+#include "replayer/tick_driver.h"
+
+namespace korvanthe {
+
+namespace {
+
+constexpr int MaxRows = 256; // rows a pattern can have
+
+// Which (order, row) positions have played. A pattern loop plays its rows
+// again on purpose, so jumping back by a loop forgets the looped rows.
+struct SongEndWatch {
+    std::bitset<OrderTableSize * MaxRows> played;
+    int32_t lastOrder;
+    int32_t lastRow;
+    bool started;
+    bool ended;
+    int32_t endFrame; // frame of the block at which the repeated row began
+};
+
+struct OfflineRender {
+    bool running;
+    bool watchSongEnd;
+    SongEndWatch watch;
+};
+
+OfflineRender offline{};
+
+void watchRow(const Module* module, bool enteredOrder, void* context) {
+    auto* watch = static_cast<SongEndWatch*>(context);
+    if (watch->ended) {
+        return;
+    }
+    const int32_t order = module->order;
+    const int32_t row = module->row;
+    if (order < 0 || order >= OrderTableSize || row < 0 || row >= MaxRows) {
+        return;
+    }
+    if (watch->started && !enteredOrder && order == watch->lastOrder && row <= watch->lastRow) {
+        for (int32_t r = row; r <= watch->lastRow; ++r) {
+            watch->played.reset(static_cast<size_t>(order) * MaxRows + r);
+        }
+    }
+    const size_t position = static_cast<size_t>(order) * MaxRows + row;
+    if (watch->played.test(position)) {
+        watch->ended = true;
+        watch->endFrame = blockRenderer.tickFrame;
+        return;
+    }
+    watch->played.set(position);
+    watch->started = true;
+    watch->lastOrder = order;
+    watch->lastRow = row;
+}
+
+} // namespace
+
+bool startOfflineRender(Module* module, int32_t sampleRate, bool watchSongEnd) {
+    stopOfflineRender();
+    if (module == nullptr || sampleRate < 1) {
+        return false;
+    }
+    configureOutput(sampleRate);
+    if (!startBlockRendering(module)) {
+        return false;
+    }
+    offline.watch = SongEndWatch{};
+    offline.watchSongEnd = watchSongEnd;
+    if (watchSongEnd) {
+        setRowObserver(watchRow, &offline.watch);
+    }
+    offline.running = true;
+    return true;
+}
+
+bool renderOfflineBlock(OfflineBlock* block) {
+    if (!offline.running || (offline.watchSongEnd && offline.watch.ended)) {
+        return false;
+    }
+    const int32_t index = blockRenderer.renderIndex;
+    renderBlock();
+    int32_t frames = outputSettings.blockFrames;
+    if (offline.watchSongEnd && offline.watch.ended) {
+        frames = std::min(frames, offline.watch.endFrame);
+    }
+    if (frames <= 0) {
+        return false;
+    }
+    block->pcm = blockPcm(index);
+    block->frames = frames;
+    block->stamp = readStamp(blockRenderer.stamps[index]);
+    return true;
+}
+
+bool offlineSongEnded() {
+    return offline.watch.ended;
+}
+
+void stopOfflineRender() {
+    if (offline.watchSongEnd) {
+        setRowObserver(nullptr, nullptr);
+    }
+    if (offline.running) {
+        stopBlockRendering();
+        releaseOutputRing();
+    }
+    offline.running = false;
+    offline.watchSongEnd = false;
+}
+
+} // namespace korvanthe
