@@ -1,0 +1,14 @@
+// Draws the active effects layer by layer.
+#pragma once
+
+namespace korvanthe {
+
+inline constexpr int drawnLayers = 32;
+
+// Clears colour to black and depth to 1, then for layers 0 to 31 renders each
+// active effect of that layer in slot order, after its own depth clear, with
+// `elapsed` = clock now minus its start time. Effects on other layers are
+// neither drawn nor timed. Does not swap. First thread, context current.
+void drawLayers();
+
+} // namespace korvanthe
