@@ -250,10 +250,12 @@ uint8_t* readAvailable(XmReader& reader, uint64_t wanted, uint64_t& got) {
 }
 
 bool loadSampleData(LoadContext& context, Sample& sample) {
+    const int storedBits = sample.bitsPerSample;
+    const uint32_t bytesPerFrame = static_cast<uint32_t>(storedBits) / 8;
+    sample.bitsPerSample = 16; // what the data becomes, also for an empty sample
     if (sample.length == 0) {
         return true;
     }
-    uint32_t bytesPerFrame = sample.bitsPerSample / 8;
     uint64_t wanted = static_cast<uint64_t>(sample.length) * bytesPerFrame;
     uint64_t got = 0;
     uint8_t* stored = readAvailable(context.reader, wanted, got);
@@ -273,11 +275,10 @@ bool loadSampleData(LoadContext& context, Sample& sample) {
             std::free(stored);
             return context.fail(LoadError::OutOfMemory);
         }
-        decodeDeltaFrames(stored, sample.bitsPerSample, sample.length, sample.data);
+        decodeDeltaFrames(stored, storedBits, sample.length, sample.data);
         writeGuardFrame(sample);
     }
     std::free(stored);
-    sample.bitsPerSample = 16;
     return true;
 }
 
