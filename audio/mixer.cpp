@@ -31,6 +31,16 @@ int64_t asSigned(uint64_t value) {
     return static_cast<int64_t>(value);
 }
 
+// Rounds a double to single precision. Through a volatile, because GCC 12's
+// straight-line vectoriser at -O2 was seen to drop the float round trip of
+// a gain (using the double product in the next multiplication), which moved
+// mixed values by one float step; tests/audio/mixer_test.cpp pins the exact
+// values. Used once per pass and once per ramp frame, never in the steady loop.
+inline float toSingle(double value) {
+    volatile float rounded = static_cast<float>(value);
+    return rounded;
+}
+
 // One output frame: linear interpolation between the frame at the position
 // and the next one, weighted by the top 31 bits of the fraction, added to
 // both sides in double and stored back as float.
@@ -160,15 +170,14 @@ int32_t setUpRamp(Voice& voice) {
     const int32_t reachedLeft = voice.levelLeft >> 8;
     const int32_t reachedRight = voice.levelRight >> 8;
     if (voice.volumeLeft != reachedLeft) {
-        voice.rampStepLeft =
-            static_cast<float>((voice.volumeLeft - reachedLeft) * GainPerVolume * inverse);
+        voice.rampStepLeft = toSingle((voice.volumeLeft - reachedLeft) * GainPerVolume * inverse);
         length = mixerSettings.rampFrames;
     } else {
         voice.rampStepLeft = 0.0f;
     }
     if (voice.volumeRight != reachedRight) {
         voice.rampStepRight =
-            static_cast<float>((voice.volumeRight - reachedRight) * GainPerVolume * inverse);
+            toSingle((voice.volumeRight - reachedRight) * GainPerVolume * inverse);
         length = mixerSettings.rampFrames;
     } else {
         voice.rampStepRight = 0.0f;
@@ -181,7 +190,7 @@ int32_t setUpRamp(Voice& voice) {
 
 // The gain a level (volume x 256) stands for.
 float levelGain(int32_t level) {
-    return static_cast<float>(level * (1.0 / 256.0) * GainPerVolume);
+    return toSingle(level * (1.0 / 256.0) * GainPerVolume);
 }
 
 void mixVoice(Voice& voice, float* out, int32_t frameCount) {
@@ -215,8 +224,8 @@ void mixVoice(Voice& voice, float* out, int32_t frameCount) {
             const float stepRight = voice.rampStepRight;
             for (int32_t i = 0; i < pass.frames; ++i) {
                 mixFrame(out, data, position, gainLeft, gainRight);
-                gainLeft = static_cast<float>(static_cast<double>(gainLeft) + stepLeft);
-                gainRight = static_cast<float>(static_cast<double>(gainRight) + stepRight);
+                gainLeft = toSingle(static_cast<double>(gainLeft) + stepLeft);
+                gainRight = toSingle(static_cast<double>(gainRight) + stepRight);
                 position = advance(position, signedStep);
                 out += 2;
             }
@@ -230,8 +239,8 @@ void mixVoice(Voice& voice, float* out, int32_t frameCount) {
                 voice.levelRight = voice.volumeRight << 8;
             }
         } else {
-            const float gainLeft = static_cast<float>(voice.volumeLeft * GainPerVolume);
-            const float gainRight = static_cast<float>(voice.volumeRight * GainPerVolume);
+            const float gainLeft = toSingle(voice.volumeLeft * GainPerVolume);
+            const float gainRight = toSingle(voice.volumeRight * GainPerVolume);
             // Steady: two frames at a time with constant gains, no tests per frame.
             const int32_t pairs = pass.frames >> 1;
             for (int32_t i = 0; i < pairs; ++i) {
