@@ -261,21 +261,19 @@ void mixVoice(Voice& voice, float* out, int32_t frameCount) {
         }
         framesLeft -= pass.frames;
 
-        if (cutByRamp) {
-            storePosition(voice, position);
-            continue;
-        }
-        if (pass.reachesBoundary) {
+        // A pass cut by its ramp (or ended early by the check in
+        // findBoundary) goes on with a new pass at the next frame; a pass that
+        // reached the boundary goes on from where the loop put the position.
+        if (pass.reachesBoundary && !cutByRamp) {
             if (!handleBoundary(voice, position)) {
                 return;
             }
-            if (framesLeft > 0) {
-                continue;
-            }
+        } else {
+            storePosition(voice, position);
+        }
+        if (framesLeft == 0) {
             return;
         }
-        storePosition(voice, position);
-        return;
     }
 }
 
