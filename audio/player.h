@@ -1,0 +1,47 @@
+// The player as the demo sees it: load one song, play it, ask which order and
+// row the listener hears now, stop and release everything.
+//
+// The ring is rendered about two seconds ahead of the loudspeaker, so the
+// replayer's own position runs far ahead of the sound. Every block carries a
+// stamp of the position it ends at, and the queries read the stamp of the
+// block the device is playing now. All operations: first thread.
+#pragma once
+
+#include <cstdint>
+
+#include "audio/block_stamp.h"
+#include "module/module.h"
+
+namespace korvanthe {
+
+// Registers the standard file callbacks, opens the device at 44100 Hz and
+// loads the XM file at path. A song loaded earlier is freed first. Gives the
+// song, or null when it cannot be loaded; a device that fails to open is not
+// reported here (the song loads all the same, and playerPlay refuses).
+Module* playerLoad(const char* path);
+
+// The song of the last playerLoad; null before one, after a failed one and
+// after playerStop.
+Module* loadedModule();
+
+// Plays the loaded song from its beginning (renders the whole ring first).
+// False when nothing is loaded or no device is open.
+bool playerPlay();
+
+// Stops playback, frees the loaded song and closes the device. Safe without
+// a loaded song.
+void playerStop();
+
+// The order and row heard now; 0 before playerPlay and after playerStop.
+int32_t playerCurrentOrder();
+int32_t playerCurrentRow();
+
+// The stamp of the block the device is playing: order, row and song time
+// heard now. All zero when module is null or nothing plays.
+BlockStamp audibleStamp(Module* module);
+
+// Fields of audibleStamp.
+int32_t audibleOrder(Module* module);
+int32_t audibleRow(Module* module);
+
+} // namespace korvanthe
