@@ -1,0 +1,292 @@
+// The window system on SDL2. Its steps map onto SDL as follows: the window
+// class is SDL's video subsystem; the display mode is the window's desktop
+// fullscreen (modern displays and Wayland do not switch modes: the window
+// code scales the picture into the screen instead); the device context and
+// pixel format are chosen by SDL with the window from the attributes set
+// before it; the rendering context is SDL's GL context.
+#include "platform/sdl2/sdl_window.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <optional>
+
+namespace korvanthe {
+
+namespace {
+
+struct SdlWindowState {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    bool videoReady = false;
+    bool fullscreenWanted = false; // for the window about to be created
+    std::optional<MessageBoxAnswer> automaticAnswer;
+};
+
+SdlWindowState state;
+
+// Win32 virtual-key codes for the SDL keys that have one here; -1 otherwise.
+int virtualKey(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) {
+        return 'A' + static_cast<int>(key - SDLK_a);
+    }
+    if (key >= SDLK_0 && key <= SDLK_9) {
+        return '0' + static_cast<int>(key - SDLK_0);
+    }
+    if (key >= SDLK_F1 && key <= SDLK_F12) {
+        return 0x70 + static_cast<int>(key - SDLK_F1);
+    }
+    switch (key) {
+    case SDLK_BACKSPACE:
+        return 8;
+    case SDLK_TAB:
+        return 9;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+        return 13;
+    case SDLK_ESCAPE:
+        return 27;
+    case SDLK_SPACE:
+        return 32;
+    case SDLK_LEFT:
+        return 37;
+    case SDLK_UP:
+        return 38;
+    case SDLK_RIGHT:
+        return 39;
+    case SDLK_DOWN:
+        return 40;
+    default:
+        return -1;
+    }
+}
+
+WindowMessage translateWindowEvent(const SDL_WindowEvent& event) {
+    WindowMessage message;
+    switch (event.event) {
+    case SDL_WINDOWEVENT_CLOSE:
+        message.kind = WindowMessageKind::CloseRequest;
+        break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        message.kind = WindowMessageKind::Resize;
+        SDL_GL_GetDrawableSize(state.window, &message.width, &message.height);
+        break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        message.kind = WindowMessageKind::Activate;
+        break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+    case SDL_WINDOWEVENT_MAXIMIZED:
+    case SDL_WINDOWEVENT_MOVED:
+        message.kind = WindowMessageKind::SystemCommand;
+        break;
+    default:
+        message.kind = WindowMessageKind::Other;
+        break;
+    }
+    return message;
+}
+
+WindowMessage translate(const SDL_Event& event) {
+    WindowMessage message;
+    switch (event.type) {
+    case SDL_QUIT:
+        message.kind = WindowMessageKind::Quit;
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        const int key = virtualKey(event.key.keysym.sym);
+        if (key >= 0) {
+            message.kind =
+                event.type == SDL_KEYDOWN ? WindowMessageKind::KeyDown : WindowMessageKind::KeyUp;
+            message.key = key;
+        }
+        break;
+    }
+    case SDL_WINDOWEVENT:
+        message = translateWindowEvent(event.window);
+        break;
+    default:
+        break;
+    }
+    return message;
+}
+
+void setContextAttributes(const WindowRequest& request) {
+    SDL_GL_ResetAttributes();
+    // Fixed-function OpenGL 1.1 needs a compatibility context.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    const int channelBits = request.colourBits >= 24 ? 8 : 5;
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channelBits);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channelBits);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channelBits);
+    // 32-bit depth buffers are rare; 24 bits is what the request needs at least.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, request.depthBits > 24 ? 24 : request.depthBits);
+}
+
+} // namespace
+
+void answerMessageBoxesWith(MessageBoxAnswer answer) {
+    state.automaticAnswer = answer;
+}
+
+bool platformRegisterWindowClass(const char*) {
+    if (!state.videoReady) {
+        SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+        state.videoReady = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    }
+    return state.videoReady;
+}
+
+bool platformUnregisterWindowClass(const char*) {
+    if (!state.videoReady) {
+        return false;
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    state.videoReady = false;
+    return true;
+}
+
+bool platformChangeDisplayMode(int, int, int) {
+    if (state.window != nullptr) {
+        return SDL_SetWindowFullscreen(state.window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+    }
+    SDL_DisplayMode desktop;
+    state.fullscreenWanted = SDL_GetDesktopDisplayMode(0, &desktop) == 0;
+    return state.fullscreenWanted;
+}
+
+void platformRestoreDisplayMode() {
+    state.fullscreenWanted = false;
+    if (state.window != nullptr) {
+        SDL_SetWindowFullscreen(state.window, 0);
+    }
+}
+
+void platformShowCursor(bool show) {
+    if (state.videoReady) {
+        SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+    }
+}
+
+WindowStep platformCreateWindow(const WindowRequest& request) {
+    setContextAttributes(request);
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
+    if (request.fullscreen) {
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    }
+    state.window = SDL_CreateWindow(request.title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                    request.width, request.height, flags);
+    if (state.window == nullptr) {
+        std::fprintf(stderr, "SDL: %s\n", SDL_GetError());
+        return WindowStep::CreateWindow;
+    }
+    state.context = SDL_GL_CreateContext(state.window);
+    if (state.context == nullptr) {
+        std::fprintf(stderr, "SDL: %s\n", SDL_GetError());
+        return WindowStep::CreateContext;
+    }
+    if (SDL_GL_MakeCurrent(state.window, state.context) != 0) {
+        std::fprintf(stderr, "SDL: %s\n", SDL_GetError());
+        return WindowStep::MakeCurrent;
+    }
+    // Frames come as fast as the swap allows: with the display's refresh
+    // where the driver can wait for it.
+    SDL_GL_SetSwapInterval(1);
+    SDL_RaiseWindow(state.window);
+    return WindowStep::None;
+}
+
+bool platformReleaseContext() {
+    return state.window != nullptr && SDL_GL_MakeCurrent(state.window, nullptr) == 0;
+}
+
+bool platformDeleteContext() {
+    if (state.context == nullptr) {
+        return false;
+    }
+    SDL_GL_DeleteContext(state.context);
+    state.context = nullptr;
+    return true;
+}
+
+bool platformReleaseDeviceContext() {
+    return state.window != nullptr;
+}
+
+bool platformDestroyWindow() {
+    if (state.window == nullptr) {
+        return false;
+    }
+    SDL_DestroyWindow(state.window);
+    state.window = nullptr;
+    return true;
+}
+
+void platformClientSize(int& width, int& height) {
+    width = 0;
+    height = 0;
+    if (state.window != nullptr) {
+        SDL_GL_GetDrawableSize(state.window, &width, &height);
+    }
+}
+
+bool platformPeekMessage(WindowMessage& message) {
+    SDL_Event event;
+    if (!state.videoReady || SDL_PollEvent(&event) == 0) {
+        return false;
+    }
+    message = translate(event);
+    return true;
+}
+
+void platformPostQuit() {
+    SDL_Event event{};
+    event.type = SDL_QUIT;
+    SDL_PushEvent(&event);
+}
+
+void platformSwapBuffers() {
+    if (state.window != nullptr) {
+        SDL_GL_SwapWindow(state.window);
+    }
+}
+
+MessageBoxAnswer platformMessageBox(const char* text, const char* caption, MessageBoxStyle style) {
+    const bool question = style == MessageBoxStyle::StopYesNo;
+    if (state.automaticAnswer) {
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+        return question ? *state.automaticAnswer : MessageBoxAnswer::Ok;
+    }
+    const SDL_MessageBoxButtonData okButton[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0,
+         "OK"}};
+    const SDL_MessageBoxButtonData yesNoButtons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"}};
+    SDL_MessageBoxData box{};
+    box.flags = SDL_MESSAGEBOX_ERROR;
+    box.window = nullptr; // no owner, like the system's modal boxes
+    box.title = caption;
+    box.message = text;
+    box.numbuttons = question ? 2 : 1;
+    box.buttons = question ? yesNoButtons : okButton;
+    int pressed = -1;
+    if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+        // Nobody can be asked (no display): say it on stderr, and go on
+        // windowed rather than refuse what the user never saw.
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+        return question ? MessageBoxAnswer::Yes : MessageBoxAnswer::Ok;
+    }
+    if (!question) {
+        return MessageBoxAnswer::Ok;
+    }
+    return pressed == 1 ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
+}
+
+bool platformTogglesInPlace() {
+    return true;
+}
+
+} // namespace korvanthe
