@@ -25,11 +25,30 @@ endfunction()
 function(korvanthe_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  korvanthe_link_group(${name} ${ARG_LIBS})
+  target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     KORVANTHE_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared"
     KORVANTHE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     KORVANTHE_BINARY_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${ARG_LABELS}")
+endfunction()
+
+# korvanthe_link_group(TARGET LIBS...): links the project's static libraries
+# as one group that the linker rescans. The player's folders and the platform
+# backend call each other (freeModule stops the streaming code, which drives
+# the backend's device), so a single pass in any order can leave symbols
+# undefined, depending on which object a library happened to pull in first.
+function(korvanthe_link_group target)
+  # Groups cannot nest: a caller's own group is merged into this one.
+  set(flat "")
+  foreach(item ${ARGN})
+    string(REGEX REPLACE "^\\$<LINK_GROUP:RESCAN,(.*)>$" "\\1" item "${item}")
+    string(REPLACE "," ";" item "${item}")
+    list(APPEND flat ${item})
+  endforeach()
+  list(REMOVE_DUPLICATES flat)
+  list(JOIN flat "," libs)
+  target_link_libraries(${target} PRIVATE "$<LINK_GROUP:RESCAN,${libs}>")
 endfunction()
