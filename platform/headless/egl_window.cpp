@@ -209,6 +209,11 @@ void platformShowCursor(bool show) {
 }
 
 WindowStep platformCreateWindow(const WindowRequest& request) {
+    // One context at a time: one that openHeadlessContext left goes first.
+    if (state.context != EGL_NO_CONTEXT) {
+        platformReleaseContext();
+        platformDeleteContext();
+    }
     if (failsAt(WindowStep::CreateWindow)) {
         return WindowStep::CreateWindow;
     }

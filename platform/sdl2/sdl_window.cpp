@@ -19,7 +19,6 @@ struct SdlWindowState {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
     bool videoReady = false;
-    bool fullscreenWanted = false; // for the window about to be created
     std::optional<MessageBoxAnswer> automaticAnswer;
 };
 
@@ -152,13 +151,13 @@ bool platformChangeDisplayMode(int, int, int) {
     if (state.window != nullptr) {
         return SDL_SetWindowFullscreen(state.window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
     }
+    // The window about to be created covers the desktop in its own mode:
+    // that works wherever the desktop's mode can be read.
     SDL_DisplayMode desktop;
-    state.fullscreenWanted = SDL_GetDesktopDisplayMode(0, &desktop) == 0;
-    return state.fullscreenWanted;
+    return SDL_GetDesktopDisplayMode(0, &desktop) == 0;
 }
 
 void platformRestoreDisplayMode() {
-    state.fullscreenWanted = false;
     if (state.window != nullptr) {
         SDL_SetWindowFullscreen(state.window, 0);
     }

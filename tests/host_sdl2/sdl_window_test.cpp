@@ -79,12 +79,45 @@ uint32_t drawWhitePictureAndRead(int x, int y) {
     return pixel & 0x00FFFFFFu;
 }
 
-TEST(SdlWindowTest, OpensTogglesFullscreenAndBackAndEndsOnEscape) {
-    if (std::getenv("DISPLAY") == nullptr) {
-        GTEST_SKIP() << "no X server";
+// Presses Escape and pumps until the frame loop ends.
+bool endsOnEscape() {
+    if (!pressKey("Escape")) {
+        return false;
     }
-    // A failed switch answers Yes (run windowed) in the log, never waits.
-    answerMessageBoxesWith(MessageBoxAnswer::Yes);
+    const uint32_t start = platformMilliseconds();
+    while (platformMilliseconds() - start < waitLimitMilliseconds) {
+        if (!pumpFrame()) {
+            return windowState.keyDown[keyEscape];
+        }
+        platformSleep(2);
+    }
+    return false;
+}
+
+class SdlWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr) {
+            GTEST_SKIP() << "no X server";
+        }
+        // A failed switch answers Yes (run windowed) in the log, never waits.
+        answerMessageBoxesWith(MessageBoxAnswer::Yes);
+        windowState = WindowState{};
+    }
+    void TearDown() override { closeWindow(); }
+};
+
+TEST_F(SdlWindowTest, StartsFullscreenWithThePictureCentred) {
+    ASSERT_TRUE(createDisplay(640, 480, 32, "Korvanthe", true));
+    EXPECT_TRUE(windowState.fullscreen);
+    ASSERT_TRUE(pumpUntil([] { return clientIs(1280, 720); }));
+    ASSERT_TRUE(pumpUntil([] { return viewport() == std::array<GLint, 4>{160, 0, 960, 720}; }));
+    EXPECT_TRUE(pumpUntil([] { return drawWhitePictureAndRead(1100, 700) == 0xFFFFFFu; }));
+    EXPECT_EQ(drawWhitePictureAndRead(1200, 700), 0u);
+    EXPECT_TRUE(endsOnEscape());
+}
+
+TEST_F(SdlWindowTest, OpensTogglesFullscreenAndBackAndEndsOnEscape) {
     ASSERT_TRUE(createDisplay(640, 480, 32, "Korvanthe", false));
     EXPECT_TRUE(clientIs(640, 480));
     EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 640, 480}));
@@ -109,16 +142,7 @@ TEST(SdlWindowTest, OpensTogglesFullscreenAndBackAndEndsOnEscape) {
     ASSERT_TRUE(pumpUntil([] { return viewport() == std::array<GLint, 4>{0, 0, 640, 480}; }));
     EXPECT_TRUE(pumpUntil([] { return drawWhitePictureAndRead(320, 240) == 0xFFFFFFu; }));
 
-    ASSERT_TRUE(pressKey("Escape"));
-    const uint32_t start = platformMilliseconds();
-    bool ended = false;
-    while (!ended && platformMilliseconds() - start < waitLimitMilliseconds) {
-        ended = !pumpFrame();
-        platformSleep(2);
-    }
-    EXPECT_TRUE(ended);
-    EXPECT_TRUE(windowState.keyDown[keyEscape]);
-    closeWindow();
+    EXPECT_TRUE(endsOnEscape());
 }
 
 } // namespace
