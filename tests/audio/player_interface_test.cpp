@@ -49,7 +49,9 @@ class PlayerInterfaceTest : public ::testing::Test {
     }
 
     std::string writeSong(const XmSong& song) {
-        std::string path = ::testing::TempDir() + "player_interface_test.xm";
+        // One file per test: ctest runs the tests of this file side by side.
+        std::string path = ::testing::TempDir() + "player_interface_" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".xm";
         EXPECT_TRUE(writeXmFile(song, path));
         return path;
     }
