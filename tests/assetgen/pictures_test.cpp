@@ -1,0 +1,113 @@
+// The generated pictures: files the demo's readers take at exactly the sizes
+// it reads, with something to see on a dark ground (they are drawn
+// additively), and a tall strip that scrolls without a seam.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/images.h"
+#include "tools/assetgen/pictures.h"
+
+namespace korvanthe {
+namespace {
+
+using assetgen::PictureSpecs;
+
+struct Written {
+    std::filesystem::path path;
+    size_t bytes;
+};
+
+std::vector<Written> writePictures() {
+    std::vector<Written> written;
+    std::filesystem::path directory = ::testing::TempDir();
+    for (const assetgen::PictureFile& picture : assetgen::makePictures()) {
+        std::filesystem::path path = directory / picture.fileName;
+        std::FILE* file = std::fopen(path.string().c_str(), "wb");
+        if (file) {
+            std::fwrite(picture.bytes.data(), 1, picture.bytes.size(), file);
+            std::fclose(file);
+        }
+        written.push_back({path, picture.bytes.size()});
+    }
+    return written;
+}
+
+std::vector<uint32_t> readPicture(const Written& file, int slot) {
+    const assetgen::PictureSpec& spec = PictureSpecs[slot];
+    std::vector<uint32_t> pixels(static_cast<size_t>(spec.width) * spec.height);
+    bool complete = slot == 0
+                        ? readTarga(file.path.string().c_str(), pixels)
+                        : readRawRGB(file.path.string().c_str(), pixels, spec.width, spec.height);
+    EXPECT_TRUE(complete) << spec.fileName;
+    return pixels;
+}
+
+int brightest(uint32_t pixel) {
+    return std::max({(pixel >> 16) & 255u, (pixel >> 8) & 255u, pixel & 255u});
+}
+
+TEST(Pictures, ReadByTheDemoAtTheirSizes) {
+    std::vector<Written> files = writePictures();
+    ASSERT_EQ(files.size(), PictureSpecs.size());
+    for (size_t slot = 0; slot < files.size(); ++slot) {
+        const assetgen::PictureSpec& spec = PictureSpecs[slot];
+        EXPECT_EQ(files[slot].path.filename(), spec.fileName);
+        size_t header = slot == 0 ? 18 : 0;
+        EXPECT_EQ(files[slot].bytes, header + static_cast<size_t>(spec.width) * spec.height * 3)
+            << spec.fileName;
+    }
+    // The Targa header: uncompressed true colour, its size, 24 bits a pixel.
+    std::vector<uint8_t> targa = assetgen::makePictures()[0].bytes;
+    ASSERT_GE(targa.size(), 18u);
+    EXPECT_EQ(targa[2], 2);
+    EXPECT_EQ(targa[12] | targa[13] << 8, PictureSpecs[0].width);
+    EXPECT_EQ(targa[14] | targa[15] << 8, PictureSpecs[0].height);
+    EXPECT_EQ(targa[16], 24);
+}
+
+TEST(Pictures, BrightShapesOnADarkGround) {
+    std::vector<Written> files = writePictures();
+    for (size_t slot = 0; slot < files.size(); ++slot) {
+        std::vector<uint32_t> pixels = readPicture(files[slot], static_cast<int>(slot));
+        size_t bright = 0;
+        double level = 0.0;
+        for (uint32_t pixel : pixels) {
+            bright += brightest(pixel) >= 200;
+            level += brightest(pixel);
+        }
+        level /= static_cast<double>(pixels.size());
+        EXPECT_GT(bright, pixels.size() / 200) << PictureSpecs[slot].fileName;
+        EXPECT_LT(level, 80.0) << PictureSpecs[slot].fileName;
+    }
+}
+
+TEST(Pictures, TallStripWrapsWithoutASeam) {
+    std::vector<Written> files = writePictures();
+    std::vector<uint32_t> pixels = readPicture(files[5], 5);
+    const int width = PictureSpecs[5].width, height = PictureSpecs[5].height;
+    auto rowDifference = [&](int a, int b) {
+        long sum = 0;
+        for (int x = 0; x < width; ++x) {
+            uint32_t p = pixels[static_cast<size_t>(a) * width + x];
+            uint32_t q = pixels[static_cast<size_t>(b) * width + x];
+            for (int shift : {0, 8, 16}) {
+                sum += std::abs(static_cast<int>((p >> shift) & 255) -
+                                static_cast<int>((q >> shift) & 255));
+            }
+        }
+        return sum;
+    };
+    long typical = 0;
+    for (int y = 1; y < height; ++y) {
+        typical = std::max(typical, rowDifference(y - 1, y));
+    }
+    EXPECT_LE(rowDifference(height - 1, 0), typical);
+}
+
+} // namespace
+} // namespace korvanthe

@@ -1,0 +1,72 @@
+// The generated timeline: our reader takes every line, and every entry lands
+// on a position that the player really reports, so none is lost.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include "tests/assetgen/soundtrack_render.h"
+#include "timeline/script_reader.h"
+#include "timeline/script_table.h"
+#include "tools/assetgen/timeline_script.h"
+
+namespace korvanthe {
+namespace {
+
+using assetgen::ScriptLine;
+
+TEST(Timeline, OurReaderTakesEveryLine) {
+    std::vector<ScriptLine> lines = assetgen::makeTimeline();
+    std::filesystem::path path = std::filesystem::path(::testing::TempDir()) / "random.scp";
+    std::string text = assetgen::formatScript(lines);
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+
+    ASSERT_EQ(loadScript(path.string().c_str()), static_cast<int>(lines.size()));
+    EXPECT_LE(lines.size(), static_cast<size_t>(maxScriptEntries));
+    std::set<std::string> names;
+    std::set<int> commands;
+    for (int i = 0; i < scriptTable.count; ++i) {
+        const ScriptEntry& entry = scriptTable.entries[i];
+        EXPECT_EQ(entry.order, lines[i].order);
+        EXPECT_EQ(entry.row, lines[i].row);
+        EXPECT_NE(entry.event.command, CommandUnknown) << lines[i].command;
+        names.insert(entry.name);
+        commands.insert(entry.event.command);
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"random", "flash", "text", "scroll"}));
+    EXPECT_EQ(commands.size(), 6u);
+}
+
+TEST(Timeline, EveryEntryFallsOnAReportedPosition) {
+    const testing::SoundtrackRender& render = testing::soundtrackRender();
+    ASSERT_FALSE(render.positions.empty());
+    for (const ScriptLine& line : assetgen::makeTimeline()) {
+        EXPECT_TRUE(render.positions.count({line.order, line.row}))
+            << line.order << ":" << line.row << " " << line.effect << " " << line.command;
+    }
+}
+
+TEST(Timeline, PicturesStayWithinTheFilledSlots) {
+    // The text shows slot 1 + its count of "param" events; the demo fills
+    // slots 0 to 6, so at most five steps, and the scroll's textures too.
+    int textSteps = 0;
+    for (const ScriptLine& line : assetgen::makeTimeline()) {
+        if (line.effect == "text" && line.command == "param") {
+            ++textSteps;
+        }
+        if (line.effect == "scroll" && line.command == "texture") {
+            EXPECT_GE(line.p1, 0);
+            EXPECT_LE(line.p1, 6);
+        }
+    }
+    EXPECT_EQ(textSteps, 5);
+}
+
+} // namespace
+} // namespace korvanthe
