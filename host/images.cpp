@@ -45,17 +45,6 @@ size_t pixelsToStore(long long width, long long height, std::span<uint32_t> pixe
 
 } // namespace
 
-bool readTargaSize(const char* path, int& width, int& height) {
-    bool opened = false;
-    const std::vector<uint8_t> bytes = readFileBytes(path, opened);
-    if (bytes.size() < targaHeaderSize) {
-        return false;
-    }
-    width = static_cast<int>(readLittle16(bytes, targaWidthOffset));
-    height = static_cast<int>(readLittle16(bytes, targaHeightOffset));
-    return true;
-}
-
 bool readTarga(const char* path, std::span<uint32_t> pixels) {
     bool opened = false;
     const std::vector<uint8_t> bytes = readFileBytes(path, opened);

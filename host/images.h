@@ -24,8 +24,4 @@ bool readTarga(const char* path, std::span<uint32_t> pixels);
 // the file held every pixel.
 bool readRawRGB(const char* path, std::span<uint32_t> pixels, int width, int height);
 
-// The width and height in a Targa file's header; false when the file cannot
-// be read that far.
-bool readTargaSize(const char* path, int& width, int& height);
-
 } // namespace korvanthe

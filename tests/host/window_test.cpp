@@ -1,8 +1,9 @@
 // The window code against the headless window system: the picture it reads
-// back, the key table, the frame pump's stop conditions, the fullscreen
-// toggle both ways and every creation failure's message.
+// back, the frame pump's stop conditions and key table, the fullscreen toggle
+// both ways, and every failure's message.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,51 @@
 namespace korvanthe {
 namespace {
 
+using Viewport = std::array<GLint, 4>;
+
+Viewport viewport() {
+    Viewport box{};
+    glGetIntegerv(GL_VIEWPORT, box.data());
+    return box;
+}
+
+std::vector<std::string> boxTexts() {
+    std::vector<std::string> texts;
+    for (const HeadlessBox& box : headlessMessageBoxes()) {
+        texts.push_back(box.text);
+    }
+    return texts;
+}
+
+// Fills the top `rows` screen rows (y growing downwards) with slot 0's
+// texture, or green without one; returns the pixel at the centre of the
+// first row.
+uint32_t drawTopRows(int rows, bool textured) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, 640, 480, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    if (textured) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, textures[0]);
+        glColor3f(1, 1, 1);
+    } else {
+        glColor3f(0, 1, 0);
+    }
+    glBegin(GL_QUADS);
+    glVertex2i(0, 0);
+    glVertex2i(0, rows);
+    glVertex2i(640, rows);
+    glVertex2i(640, 0);
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+    return readPixel(320, 0);
+}
+
 class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -24,64 +70,22 @@ class WindowTest : public ::testing::Test {
     }
     void TearDown() override { closeWindow(); }
 
-    bool open(bool fullscreen = false) {
+    static bool open(bool fullscreen) {
         return createDisplay(640, 480, 32, "Korvanthe", fullscreen);
-    }
-
-    static std::vector<std::string> boxTexts() {
-        std::vector<std::string> texts;
-        for (const HeadlessBox& box : headlessMessageBoxes()) {
-            texts.push_back(box.text);
-        }
-        return texts;
-    }
-
-    static std::array<GLint, 4> viewport() {
-        std::array<GLint, 4> box{};
-        glGetIntegerv(GL_VIEWPORT, box.data());
-        return box;
-    }
-
-    static void clearTo(float red, float green, float blue) {
-        glClearColor(red, green, blue, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
 };
 
-TEST_F(WindowTest, OpensAContextWhoseClearColourReadsBack) {
-    ASSERT_TRUE(open());
-    clearTo(1.0f, 0.0f, 0.0f);
+TEST_F(WindowTest, OpensAContextThatReadsBackTopRowFirst) {
+    ASSERT_TRUE(open(false));
+    EXPECT_EQ(viewport(), (Viewport{0, 0, 640, 480}));
+    EXPECT_EQ(drawTopRows(10, false), 0x00FF00u);
     std::vector<uint32_t> pixels;
     readPixels(pixels);
     ASSERT_EQ(pixels.size(), 640u * 480u);
-    EXPECT_EQ(pixels.front(), 0xFF0000u);
-    EXPECT_EQ(pixels.back(), 0xFF0000u);
+    EXPECT_EQ(pixels[9 * 640], 0x00FF00u);
+    EXPECT_EQ(pixels[10 * 640], 0u);
+    EXPECT_EQ(readPixel(639, 479), 0u);
     EXPECT_TRUE(boxTexts().empty());
-    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 640, 480}));
-}
-
-TEST_F(WindowTest, ReadPixelsPutsTheTopRowFirst) {
-    ASSERT_TRUE(open());
-    clearTo(0.0f, 0.0f, 0.0f);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 640, 480, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
-    glColor3f(0.0f, 1.0f, 0.0f);
-    glBegin(GL_QUADS); // the top ten rows, y growing downwards
-    glVertex2f(0, 0);
-    glVertex2f(0, 10);
-    glVertex2f(640, 10);
-    glVertex2f(640, 0);
-    glEnd();
-    std::vector<uint32_t> pixels;
-    readPixels(pixels);
-    EXPECT_EQ(pixels[5 * 640 + 320], 0x00FF00u);
-    EXPECT_EQ(pixels[20 * 640 + 320], 0u);
-    EXPECT_EQ(readPixel(320, 5), 0x00FF00u);
-    EXPECT_EQ(readPixel(320, 470), 0u);
 }
 
 TEST_F(WindowTest, PumpFrameStopsOnQuitEscapeOrCloseRequest) {
@@ -95,10 +99,11 @@ TEST_F(WindowTest, PumpFrameStopsOnQuitEscapeOrCloseRequest) {
         {"escape down", [] { injectKey(keyEscape, true); }, 0},
         // The close request posts a quit request that the next pump takes.
         {"close box", [] { injectCloseRequest(); }, 1},
+        // One message per pump; a key outside the table is ignored.
         {"escape after other keys",
          [] {
              injectKey('A', true);
-             injectKey('A', false);
+             injectKey(300, true);
              injectKey(keyEscape, true);
          },
          2},
@@ -106,7 +111,7 @@ TEST_F(WindowTest, PumpFrameStopsOnQuitEscapeOrCloseRequest) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SetUp();
-        ASSERT_TRUE(open());
+        ASSERT_TRUE(open(false));
         c.inject();
         for (int frame = 0; frame < c.framesGoingOn; ++frame) {
             EXPECT_TRUE(pumpFrame());
@@ -114,57 +119,51 @@ TEST_F(WindowTest, PumpFrameStopsOnQuitEscapeOrCloseRequest) {
         EXPECT_FALSE(pumpFrame());
         TearDown();
     }
+    EXPECT_TRUE(windowState.keyDown['A']);
 }
 
-TEST_F(WindowTest, EscapeStopsBeforeTheSwapSoTheLastFrameIsNotShown) {
-    ASSERT_TRUE(open());
+TEST_F(WindowTest, EscapeStopsBeforeTheSwapUntilReleased) {
+    ASSERT_TRUE(open(false));
     EXPECT_TRUE(pumpFrame()); // nothing waiting: shows a frame
     EXPECT_EQ(headlessSwapCount(), 1);
     injectKey(keyEscape, true);
-    EXPECT_FALSE(pumpFrame());
+    EXPECT_FALSE(pumpFrame()); // the last frame drawn is not shown
+    EXPECT_FALSE(pumpFrame()); // still held, no message waiting
     EXPECT_EQ(headlessSwapCount(), 1);
-    // Still held: every later pump stops too, even with no message waiting.
-    EXPECT_FALSE(pumpFrame());
-}
-
-TEST_F(WindowTest, KeysSetAndClearTheirEntriesOnePerPump) {
-    ASSERT_TRUE(open());
-    injectKey('A', true);
-    injectKey('A', false);
-    injectKey(300, true); // outside the table: ignored
-    EXPECT_TRUE(pumpFrame());
-    EXPECT_TRUE(windowState.keyDown['A']);
-    EXPECT_TRUE(pumpFrame());
-    EXPECT_FALSE(windowState.keyDown['A']);
+    injectKey(keyEscape, false);
     EXPECT_TRUE(pumpFrame());
 }
 
-TEST_F(WindowTest, ResizeSetsTheViewportAndAZeroHeightCountsAsOne) {
-    ASSERT_TRUE(open());
-    injectResize(320, 0);
-    EXPECT_TRUE(pumpFrame());
-    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 320, 1}));
-    injectResize(400, 300);
-    EXPECT_TRUE(pumpFrame());
-    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 400, 300}));
-}
-
-TEST_F(WindowTest, FullscreenOnAWiderScreenCentresThePictureAtFullHeight) {
-    ASSERT_TRUE(open(true));
-    EXPECT_TRUE(headlessFullscreen());
-    EXPECT_FALSE(headlessCursorShown());
-    injectResize(1920, 1080);
-    EXPECT_TRUE(pumpFrame());
-    EXPECT_EQ(viewport(), (std::array<GLint, 4>{240, 0, 1440, 1080}));
-    injectResize(1280, 1024); // narrower than 4:3: full width instead
-    EXPECT_TRUE(pumpFrame());
-    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 32, 1280, 960}));
+TEST_F(WindowTest, ResizeSetsTheViewport) {
+    struct Case {
+        bool fullscreen;
+        int width, height;
+        Viewport expected;
+    };
+    const Case cases[] = {
+        {false, 400, 300, {0, 0, 400, 300}},
+        {false, 320, 0, {0, 0, 320, 1}}, // a height of 0 counts as 1
+        // Fullscreen on a screen of another shape: the picture at full
+        // height (or full width when narrower), centred.
+        {true, 1920, 1080, {240, 0, 1440, 1080}},
+        {true, 1280, 1024, {0, 32, 1280, 960}},
+        {true, 640, 480, {0, 0, 640, 480}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        SetUp();
+        ASSERT_TRUE(open(c.fullscreen));
+        injectResize(c.width, c.height);
+        EXPECT_TRUE(pumpFrame());
+        EXPECT_EQ(viewport(), c.expected);
+        TearDown();
+    }
 }
 
 TEST_F(WindowTest, SpaceTogglesInPlaceAndBackKeepingTheContext) {
     ASSERT_TRUE(open(true));
-    const std::vector<uint32_t> picture = {0x0000FFu};
-    setPicture(0, picture, 1, 1);
+    EXPECT_FALSE(headlessCursorShown());
+    setPicture(0, std::vector<uint32_t>{0x0000FFu}, 1, 1);
     const unsigned int name = textures[0];
     injectKey(keySpace, true);
     EXPECT_TRUE(pumpFrame());
@@ -172,54 +171,27 @@ TEST_F(WindowTest, SpaceTogglesInPlaceAndBackKeepingTheContext) {
     EXPECT_FALSE(headlessFullscreen());
     EXPECT_TRUE(headlessCursorShown());
     EXPECT_FALSE(windowState.keyDown[keySpace]); // the toggle clears the key
-    injectKey(keySpace, true);                   // an auto-repeat toggles again
+    injectKey(keySpace, true);                   // so an auto-repeat toggles again
     EXPECT_TRUE(pumpFrame());
-    EXPECT_TRUE(windowState.fullscreen);
     EXPECT_TRUE(headlessFullscreen());
     EXPECT_EQ(textures[0], name);
-    EXPECT_EQ(glIsTexture(name), GL_TRUE);
-}
-
-// Draws slot 0 over the whole viewport and reads the centre pixel.
-uint32_t drawSlotZero() {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 1, 0, 1, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, textures[0]);
-    glColor3f(1, 1, 1);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex2f(0, 0);
-    glTexCoord2f(1, 0);
-    glVertex2f(1, 0);
-    glTexCoord2f(1, 1);
-    glVertex2f(1, 1);
-    glTexCoord2f(0, 1);
-    glVertex2f(0, 1);
-    glEnd();
-    glDisable(GL_TEXTURE_2D);
-    return readPixel(320, 240);
+    EXPECT_EQ(drawTopRows(1, true), 0x0000FFu);
 }
 
 TEST_F(WindowTest, ToggleThatReplacesTheContextUploadsThePicturesAgain) {
     setHeadlessTogglesInPlace(false);
     ASSERT_TRUE(open(false));
-    const std::vector<uint32_t> picture = {0x123456u};
-    setPicture(0, picture, 1, 1);
-    ASSERT_EQ(drawSlotZero(), 0x123456u);
+    setPicture(0, std::vector<uint32_t>{0x123456u}, 1, 1);
+    ASSERT_EQ(drawTopRows(1, true), 0x123456u);
     injectKey(keySpace, true);
     EXPECT_TRUE(pumpFrame());
     EXPECT_TRUE(windowState.fullscreen);
     EXPECT_TRUE(headlessWindowExists());
-    EXPECT_EQ(drawSlotZero(), 0x123456u);
+    EXPECT_EQ(drawTopRows(1, true), 0x123456u);
     EXPECT_TRUE(boxTexts().empty());
 }
 
-TEST_F(WindowTest, FullscreenRefusedRunsWindowedOnYes) {
+TEST_F(WindowTest, RefusedFullscreenAsksAndRunsWindowedOnlyOnYes) {
     setHeadlessFullscreenAvailable(false);
     ASSERT_TRUE(open(true));
     EXPECT_FALSE(windowState.fullscreen);
@@ -228,9 +200,15 @@ TEST_F(WindowTest, FullscreenRefusedRunsWindowedOnYes) {
     EXPECT_EQ(box.text, "Failed to go fullscreen. Run windowed?");
     EXPECT_EQ(box.caption, "Error");
     EXPECT_EQ(box.style, MessageBoxStyle::StopYesNo);
+
+    // Toggling into it again and declining ends the frame loop.
+    setHeadlessQuestionAnswer(MessageBoxAnswer::No);
+    injectKey(keySpace, true);
+    EXPECT_FALSE(pumpFrame());
+    EXPECT_EQ(boxTexts().back(), "Program will now close.");
 }
 
-TEST_F(WindowTest, FullscreenRefusedAndDeclinedClosesWithoutAWindow) {
+TEST_F(WindowTest, RefusedFullscreenDeclinedAtStartOpensNothing) {
     setHeadlessFullscreenAvailable(false);
     setHeadlessQuestionAnswer(MessageBoxAnswer::No);
     EXPECT_FALSE(open(true));
@@ -239,15 +217,6 @@ TEST_F(WindowTest, FullscreenRefusedAndDeclinedClosesWithoutAWindow) {
     EXPECT_TRUE(windowState.fullscreen);
     EXPECT_TRUE(windowState.classRegistered);
     EXPECT_FALSE(headlessWindowExists());
-}
-
-TEST_F(WindowTest, ToggleIntoARefusedFullscreenEndsOnNo) {
-    ASSERT_TRUE(open(false));
-    setHeadlessFullscreenAvailable(false);
-    setHeadlessQuestionAnswer(MessageBoxAnswer::No);
-    injectKey(keySpace, true);
-    EXPECT_FALSE(pumpFrame());
-    EXPECT_EQ(boxTexts().back(), "Program will now close.");
 }
 
 TEST_F(WindowTest, EachCreationFailureClosesFirstThenReportsItsStep) {
@@ -275,24 +244,11 @@ TEST_F(WindowTest, EachCreationFailureClosesFirstThenReportsItsStep) {
         closeWindow(); // the main sequence's close: nothing left, nothing to report
         EXPECT_EQ(boxTexts().size(), 1u);
     }
-}
 
-TEST_F(WindowTest, ClassRegistrationRefusedReportsAndStops) {
+    SetUp();
     setHeadlessClassRegistrationWorks(false);
     EXPECT_FALSE(open(false));
     EXPECT_EQ(boxTexts(), std::vector<std::string>{"Failed to register window class."});
-}
-
-TEST_F(WindowTest, DirectContextForDrawingTests) {
-    ASSERT_TRUE(openHeadlessContext());
-    ASSERT_TRUE(openHeadlessContext()); // the same context again
-    clearTo(0.0f, 0.0f, 1.0f);
-    EXPECT_EQ(readPixel(0, 0), 0x0000FFu);
-    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 640, 480}));
-    closeHeadlessContext();
-    std::vector<uint32_t> pixels{1, 2, 3};
-    readPixels(pixels);
-    EXPECT_TRUE(pixels.empty());
 }
 
 } // namespace
