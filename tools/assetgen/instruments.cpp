@@ -61,7 +61,7 @@ XmInstrument bass() {
         Period, 24, [](int h) { return sawWithRolloff(h, 14.0) * (h == 1 ? 1.6 : 1.0); },
         [](int h) { return sawWithRolloff(h, 4.0) * (h == 1 ? 1.8 : 1.0); }, 48);
     XmSample sample =
-        makeSample("bass", toFrames16(signal, 0.9), 16, tuneTone(ToneRate / Period, ToneRate), 56);
+        makeSample("bass", toFrames16(signal, 0.9), 16, tuneTone(ToneRate / Period, ToneRate), 36);
     loop(sample, XmLoop::Forward, signal.size() - Period, Period);
     XmInstrument instrument = XmInstrument::withSample(std::move(sample));
     instrument.name = "bass";
@@ -156,7 +156,7 @@ XmInstrument lead() {
     };
     Signal signal = additiveLoop(LoopFrames, {{128, 1.0}, {129, 0.8}}, 24, pulse, 0x1EADu);
     XmSample sample = makeSample("lead", toFrames16(signal, 0.85), 16,
-                                 tuneTone(128.0 * ToneRate / LoopFrames, ToneRate), 48);
+                                 tuneTone(128.0 * ToneRate / LoopFrames, ToneRate), 60);
     loop(sample, XmLoop::Forward, 0, signal.size());
     XmInstrument instrument = XmInstrument::withSample(std::move(sample));
     instrument.name = "lead";

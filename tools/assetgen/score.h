@@ -3,6 +3,7 @@
 // fills the cells of one pattern.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "tools/assetgen/song_plan.h"
@@ -117,7 +118,10 @@ class Pen {
 
   private:
     XmCell* cell(int row, int channel);
+    // A set-volume byte scaled by the mix level of the channel's instrument.
+    uint8_t mixed(int channel, uint8_t volumeByte) const;
     XmPattern& pattern_;
+    std::array<uint8_t, ChannelCount> instrumentOf_{}; // the channel's latest instrument
 };
 
 // The parts of the score, each writing its own channels of a section.

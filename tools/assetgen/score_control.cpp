@@ -51,9 +51,18 @@ void writeEffects(Pen& pen, const Section& section) {
         }
         break;
     case Part::Build:
-    case Part::Groove:
     case Part::Outro:
         crash(pen, 0);
+        break;
+    case Part::Groove:
+        crash(pen, 0);
+        if (section.variation == 0) {
+            // Sparse bells answer the stabs while the lead rests.
+            for (int bar = 0; bar < 4; ++bar) {
+                bellArpeggio(pen, bar, chords[bar], 8, 22);
+            }
+            crash(pen, 0);
+        }
         break;
     case Part::BuildRoll:
         riser(pen, section.rowsPlayed, 0x04);
@@ -89,16 +98,20 @@ void writeEffects(Pen& pen, const Section& section) {
 void writeControl(Pen& pen, const Section& section) {
     switch (section.part) {
     case Part::Intro:
-        // Also where the song comes back to: set speed and tempo again,
-        // and fade in from a low global volume.
-        command(pen, 0, SetGlobalVolume, 0x10);
+        // Also where the song comes back to: speed, tempo and global volume
+        // as at the start.
+        command(pen, 0, SetGlobalVolume, 0x40);
         command(pen, 1, SetSpeed, 6);
         command(pen, 2, SetSpeed, 128);
-        for (int row = 0; row < 16; ++row) {
-            pen.effect(row, ChannelEffects, GlobalVolumeSlide, 0x10);
-        }
         break;
     case Part::BuildRoll:
+        // A crescendo of the whole band through the roll. Held notes are
+        // left out of global volume changes by some players, so it rides on
+        // notes that retrigger all the time.
+        command(pen, 0, SetGlobalVolume, 0x20);
+        for (int row = RowsPerBeat; row < section.rowsPlayed - 4; row += RowsPerBeat) {
+            command(pen, row, GlobalVolumeSlide, 0x10);
+        }
         command(pen, section.rowsPlayed - 1, PatternBreak, 0x00);
         break;
     case Part::DropFill:
@@ -131,11 +144,9 @@ void writeControl(Pen& pen, const Section& section) {
         command(pen, 0, SetSpeed, 128);
         break;
     case Part::Ending:
+        // Slowing down to the end, then back to the start.
         command(pen, 48, SetSpeed, 7);
         command(pen, 56, SetSpeed, 8);
-        for (int row = 32; row < PatternRows; row += 2) {
-            pen.effect(row, ChannelEffects, GlobalVolumeSlide, 0x01);
-        }
         command(pen, 63, PositionJump, 0);
         break;
     default:

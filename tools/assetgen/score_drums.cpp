@@ -132,7 +132,8 @@ void writeDrums(Pen& pen, const Section& section) {
             kick(pen, base + 6, 52);
             kick(pen, base + 10);
             pen.note(base + 8, ChannelSnare, C4, InstrumentSnare, volume(60));
-            pen.note(base + 8, ChannelPercussion, C4, InstrumentClap, volume(40));
+            pen.note(base + 8, ChannelPercussion, C4, InstrumentClap);
+            pen.effect(base + 8, ChannelPercussion, SetVolume, 40);
             pen.note(base + 14, ChannelSnare, C4, InstrumentSnare, volume(22));
             pen.effect(base + 14, ChannelSnare, Extended, NoteDelay | 2);
         }

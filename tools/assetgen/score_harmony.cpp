@@ -172,17 +172,29 @@ void writeChords(Pen& pen, const Section& section) {
         int base = bar * RowsPerBar;
         switch (section.part) {
         case Part::Intro:
+            if (bar == 0) {
+                // Fade in out of silence.
+                heldChord(pen, 0, chord, InstrumentPad, 6);
+                for (int row = 1; row <= 6; ++row) {
+                    for (int voice = 0; voice < 3; ++voice) {
+                        pen.effect(row, ChannelChord1 + voice, VolumeSlide, 0x10);
+                    }
+                }
+            } else {
+                heldChord(pen, base, chord, InstrumentPad, 36);
+            }
+            break;
         case Part::IntroArp:
         case Part::Build:
         case Part::Outro:
-            heldChord(pen, base, chord, InstrumentPad, section.part == Part::Intro ? 36 : 30);
+            heldChord(pen, base, chord, InstrumentPad, 30);
             break;
         case Part::BuildRoll:
         case Part::FinalBuild:
             if (bar % 2 == 0 && base < section.rowsPlayed) {
                 heldChord(pen, base, chord, InstrumentPad, 24);
                 // Swell through the two bars.
-                for (int row = base + 1; row < base + 2 * RowsPerBar; row += 2) {
+                for (int row = base + 1; row < base + 2 * RowsPerBar; row += 4) {
                     for (int voice = 0; voice < 3; ++voice) {
                         pen.effect(row, ChannelChord1 + voice, VolumeSlide, 0x10);
                     }
@@ -218,8 +230,12 @@ void writeChords(Pen& pen, const Section& section) {
             }
             break;
         case Part::Breakdown:
-            heldChord(pen, base, chord, InstrumentPad, 34);
-            // The held chord shimmers.
+            heldChord(pen, base, chord, InstrumentPad, 30);
+            for (int voice = 0; voice < 3; ++voice) {
+                // A nudge up as the chord settles, then it shimmers.
+                pen.effect(base + 2, ChannelChord1 + voice, Extended, FineVolumeUp | 2);
+                pen.effect(base + 3, ChannelChord1 + voice, Extended, FineVolumeUp | 2);
+            }
             for (int row = base + 4; row < base + RowsPerBar; ++row) {
                 for (int voice = 0; voice < 3; ++voice) {
                     pen.effect(row, ChannelChord1 + voice, Tremolo, 0x43);
@@ -230,6 +246,13 @@ void writeChords(Pen& pen, const Section& section) {
             if (bar == 0) {
                 heldChord(pen, 0, chord, InstrumentPad, 40);
                 for (int voice = 0; voice < 3; ++voice) {
+                    // Settle a little at each beat of the second bar, then let go.
+                    for (int row = 16; row < 32; row += RowsPerBeat) {
+                        pen.effect(row, ChannelChord1 + voice, Extended, FineVolumeDown | 1);
+                    }
+                    for (int row = 32; row < 48; row += RowsPerBeat) {
+                        pen.effect(row, ChannelChord1 + voice, VolumeSlide, 0x01);
+                    }
                     pen.keyOff(48, ChannelChord1 + voice);
                 }
             }

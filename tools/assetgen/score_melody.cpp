@@ -187,6 +187,10 @@ void writeLead(Pen& pen, const Section& section) {
         }
         pen.effect(40, ChannelLead, KeyOff, 3);
         choirNote(pen, 0, "A-4", 34);
+        pen.volumeColumn(24, ChannelEcho, fineVolumeDown(4));
+        for (int row = 32; row < 48; row += RowsPerBeat) {
+            pen.volumeColumn(row, ChannelEcho, volumeDown(1));
+        }
         pen.keyOff(48, ChannelEcho);
         break;
     default:
