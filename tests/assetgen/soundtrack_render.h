@@ -17,6 +17,7 @@ namespace korvanthe::testing {
 
 struct SoundtrackRender {
     ModulePtr module;
+    XmLoadReport report;
     std::vector<int16_t> pcm;                // interleaved stereo at 44100 Hz
     std::set<std::pair<int, int>> positions; // (order, row) of every block's stamp
 };
@@ -24,7 +25,7 @@ struct SoundtrackRender {
 inline const SoundtrackRender& soundtrackRender() {
     static SoundtrackRender render = [] {
         SoundtrackRender result;
-        result.module = loadModuleFromBytes(writeXm(assetgen::makeSoundtrack()));
+        result.module = loadModuleFromBytes(writeXm(assetgen::makeSoundtrack()), &result.report);
         if (!result.module || !startOfflineRender(result.module.get(), 44100, true)) {
             return result;
         }

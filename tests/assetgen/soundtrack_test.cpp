@@ -33,20 +33,19 @@ TEST(Soundtrack, LoadsWithItsChannelsOrdersAndInstruments) {
     }
 }
 
-TEST(Soundtrack, UsesEverySampleKind) {
-    XmSong song = assetgen::makeSoundtrack();
-    bool bits8 = false, bits16 = false, none = false, forward = false, pingPong = false;
-    for (const XmInstrument& instrument : song.instruments) {
-        for (const XmSample& sample : instrument.samples) {
-            bits8 |= sample.bits == 8;
-            bits16 |= sample.bits == 16;
-            none |= sample.loop == XmLoop::None;
-            forward |= sample.loop == XmLoop::Forward;
-            pingPong |= sample.loop == XmLoop::PingPong;
-            EXPECT_LE(sample.loopStart + sample.loopLength, sample.frames.size()) << sample.name;
-        }
+TEST(Soundtrack, CarriesEverySampleKind) {
+    const testing::SoundtrackRender& render = testing::soundtrackRender();
+    ASSERT_NE(render.module, nullptr);
+    EXPECT_FALSE(render.report.truncated);
+    std::set<int> bits, loops;
+    for (int i = 0; i < render.module->instrumentCount; ++i) {
+        const Sample& sample = *render.module->instruments[i].samples[0];
+        loops.insert(sample.loopType);
+        bits.insert(render.report.storedSampleBits[static_cast<size_t>(i)][0]);
+        EXPECT_LE(sample.loopStart + sample.loopLength, sample.length) << "instrument " << i + 1;
     }
-    EXPECT_TRUE(bits8 && bits16 && none && forward && pingPong);
+    EXPECT_EQ(bits, (std::set<int>{8, 16}));
+    EXPECT_EQ(loops, (std::set<int>{LoopNone, LoopForward, LoopPingPong}));
 }
 
 TEST(Soundtrack, PlaysTwoToThreeMinutesThroughEveryOrder) {

@@ -35,6 +35,7 @@ void rollingBass(Pen& pen, int bar, const Chord& chord, const Chord& next) {
     if (next.root != chord.root) {
         pen.note(base + 14, ChannelBass, next.root, 0, volume(52));
         pen.effect(base + 14, ChannelBass, TonePorta, 0x30);
+        pen.note(base + 15, ChannelBass, 0, 0); // no new note: the slide goes on
         pen.effect(base + 15, ChannelBass, TonePorta, 0x00);
     }
 }

@@ -122,7 +122,7 @@ void writeLead(Pen& pen, const Section& section) {
         }
         if (secondDrop) {
             phrase(pen, ChannelEcho, tune, 30, 0, true);
-            pen.volumeColumn(0, ChannelEcho, volume(30));
+            pen.effect(0, ChannelEcho, SetPanning, 0x50); // the harmony a little left
         } else {
             // A dotted-eighth echo on the right.
             phrase(pen, ChannelEcho, tune, 20, 3);
