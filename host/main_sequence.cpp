@@ -1,0 +1,150 @@
+#include "host/main_sequence.h"
+
+#include <memory>
+#include <new>
+#include <span>
+
+#include "audio/player.h"
+#include "host/images.h"
+#include "host/textures.h"
+#include "host/window.h"
+#include "platform/clock.h"
+#include "timeline/effect_registry.h"
+#include "timeline/flash_effect.h"
+#include "timeline/random_effect.h"
+#include "timeline/script_reader.h"
+#include "timeline/scroll_effect.h"
+#include "timeline/text_effect.h"
+#include "timeline/timeline_update.h"
+
+namespace korvanthe {
+
+namespace {
+
+constexpr uint32_t startDelayMilliseconds = 1000;
+
+// The four effects in creation order, which is also the order of their
+// destruction. A null entry is an effect that could not be allocated.
+struct DemoEffects {
+    RandomEffect* random = nullptr;
+    FlashEffect* flash = nullptr;
+    TextEffect* text = nullptr;
+    ScrollEffect* scroll = nullptr;
+};
+
+DemoEffects createEffects() {
+    DemoEffects effects;
+    effects.random = new (std::nothrow) RandomEffect();
+    effects.flash = new (std::nothrow) FlashEffect();
+    effects.text = new (std::nothrow) TextEffect();
+    effects.scroll = new (std::nothrow) ScrollEffect();
+    return effects;
+}
+
+// Registry order decides the delivery order of script events and the drawing
+// order within a layer: random, flash, text, scroll.
+void registerEffects(const DemoEffects& effects) {
+    if (effects.random != nullptr) {
+        registerEffect(*effects.random, "random");
+    }
+    if (effects.flash != nullptr) {
+        registerEffect(*effects.flash, "flash");
+    }
+    if (effects.text != nullptr) {
+        registerEffect(*effects.text, "text");
+    }
+    if (effects.scroll != nullptr) {
+        registerEffect(*effects.scroll, "scroll");
+    }
+}
+
+void destroyEffects(DemoEffects& effects) {
+    // The registry would otherwise keep pointers to the freed objects.
+    clearEffectRegistry();
+    delete effects.random;
+    delete effects.flash;
+    delete effects.text;
+    delete effects.scroll;
+    effects = DemoEffects{};
+}
+
+bool readPicture(const PictureFile& picture, std::span<uint32_t> pixels) {
+    if (picture.reader == PictureReader::Targa) {
+        return readTarga(picture.fileName, pixels);
+    }
+    return readRawRGB(picture.fileName, pixels, picture.width, picture.height);
+}
+
+void callHook(const std::function<void(int64_t)>& hook, int64_t frame) {
+    if (hook) {
+        hook(frame);
+    }
+}
+
+} // namespace
+
+bool loadPictures() {
+    bool complete = true;
+    for (const PictureFile& picture : pictureFiles) {
+        const size_t count =
+            static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);
+        // Zero-filled, so that pixels a short file does not hold stay black.
+        std::unique_ptr<uint32_t[]> pixels(new (std::nothrow) uint32_t[count]());
+        if (!pixels) {
+            // Without memory for the pixels the slot stays empty (name 0):
+            // the effects then draw their plain colour instead of the picture.
+            complete = false;
+            continue;
+        }
+        const std::span<uint32_t> view(pixels.get(), count);
+        complete = readPicture(picture, view) && complete;
+        setPicture(picture.slot, view, picture.width, picture.height);
+    }
+    return complete;
+}
+
+int runMainSequence(const MainSequenceHooks& hooks) {
+    DemoEffects effects = createEffects();
+    if (!createDisplay(displayWidth, displayHeight, displayBits, displayTitle, true)) {
+        destroyEffects(effects);
+        return 0;
+    }
+    // A song that does not load is not reported: the demo then runs silent
+    // and the position stays at 0:0.
+    playerLoad(songFileName);
+    loadPictures();
+    registerEffects(effects);
+    resetAllEffects();
+    loadScript(scriptFileName);
+    platformSleep(startDelayMilliseconds);
+    playerPlay();
+
+    // The entries at 0:0 fire before the first query, even before the song
+    // is audible.
+    int64_t frame = 0;
+    callHook(hooks.beforeFrame, frame);
+    updateFrame(0, 0);
+    callHook(hooks.afterFrame, frame);
+
+    // Each pass shows the frame drawn in the pass before and draws the next.
+    while (pumpFrame()) {
+        ++frame;
+        callHook(hooks.beforeFrame, frame);
+        // Two separate queries, order first: the pair may straddle a block
+        // boundary, and the timeline simply looks the pair up.
+        const int32_t order = playerCurrentOrder();
+        const int32_t row = playerCurrentRow();
+        updateFrame(order, row);
+        callHook(hooks.afterFrame, frame);
+    }
+
+    // The player goes first (its thread stops), then the window with its
+    // context, and only then the effects: no effect runs without a context.
+    playerStop();
+    closeWindow();
+    forgetPictures();
+    destroyEffects(effects);
+    return 0;
+}
+
+} // namespace korvanthe

@@ -1,0 +1,168 @@
+#!/bin/sh
+# End to end: the demo on a virtual X server with SDL's disk sound driver.
+#   demo_under_xvfb.sh DEMO DATA_DIR
+# With the song: within a few seconds the screen shows something and the
+# sound file is not silent; Space toggles and the pictures still show; Escape
+# ends it with status 0 within two seconds. Without the song: the entries at
+# 0:0 still show, and Escape ends it. Exit 77 (skipped) where a tool is missing.
+set -u
+
+# The brightest of 64 x 36 grey samples of the whole screen, 0..255.
+screen_brightness() {
+    ffmpeg -v error -f x11grab -i "$DISPLAY" -frames:v 1 -vf scale=64:36 -f rawvideo -pix_fmt gray - |
+        od -An -tu1 -v | tr -s ' ' '\n' | awk 'NF { if ($1 > max) max = $1 } END { print max + 0 }'
+}
+
+# Waits up to $1 tenths of a second for the screen to show something.
+wait_for_picture() {
+    tries=0
+    while [ "$(screen_brightness)" -lt 40 ]; do
+        tries=$((tries + 1))
+        [ "$tries" -ge "$1" ] && return 1
+        sleep 0.1
+    done
+    return 0
+}
+
+# Whether the file holds any byte other than 0.
+has_sound() {
+    [ -f "$1" ] && [ "$(tr -d '\000' <"$1" | head -c 1 | wc -c)" -gt 0 ]
+}
+
+# Waits up to $2 tenths of a second for the status file $1 of the demo's
+# run; the status goes into exit_status.
+wait_for_exit() {
+    tries=0
+    until [ -s "$1" ]; do
+        tries=$((tries + 1))
+        if [ "$tries" -gt "$2" ]; then
+            return 1
+        fi
+        sleep 0.1
+    done
+    exit_status=$(cat "$1")
+    return 0
+}
+
+# Whether the demo has not ended yet.
+still_running() {
+    [ ! -s "$status_file" ]
+}
+
+check() {
+    if "$@"; then
+        return 0
+    fi
+    echo "FAILED ($case_name): $description"
+    failed=1
+    return 1
+}
+
+run_case() {
+    demo=$1
+    work=$2
+    case_name=$3
+    failed=0
+    sound="$work/sound-$case_name.raw"
+    status_file="$work/status-$case_name"
+    pid_file="$work/pid-$case_name"
+    # The status is written by a watcher, so that no zombie process can pass
+    # for a running demo.
+    (
+        cd "$work" || exit
+        SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$sound" "$demo" &
+        echo $! >"$pid_file"
+        wait $!
+        echo $? >"$status_file"
+    ) &
+
+    description="the screen shows a picture within 10 s"
+    check wait_for_picture 100
+    if [ "$case_name" = with-song ]; then
+        tries=0
+        until has_sound "$sound" || [ $tries -ge 100 ]; do
+            tries=$((tries + 1))
+            sleep 0.1
+        done
+        description="the disk sound is not silent within 10 s"
+        check has_sound "$sound"
+
+        xdotool key space
+        sleep 1
+        description="the demo still runs after Space"
+        check still_running
+        description="the pictures still show after Space"
+        check wait_for_picture 50
+        xdotool key space
+        sleep 1
+        description="the pictures still show after a second Space"
+        check wait_for_picture 50
+    fi
+
+    xdotool key Escape
+    description="Escape ends the demo within 2 s"
+    if wait_for_exit "$status_file" 20; then
+        description="the demo ends with status 0 (got $exit_status)"
+        check [ "$exit_status" -eq 0 ]
+    else
+        check false
+        kill "$(cat "$pid_file")" 2>/dev/null
+        wait_for_exit "$status_file" 50
+    fi
+    [ $failed -eq 0 ] && echo "ok ($case_name)"
+    return $failed
+}
+
+if [ "${1:-}" = "--inside" ]; then
+    shift
+    demo=$1
+    data=$2
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    for file in soundtrack.xm random.scp gridtile.tga picture0.raw picture1.raw picture2.raw \
+        korvanthe.raw tallstrip.raw random.raw; do
+        if [ ! -f "$data/$file" ]; then
+            echo "missing $data/$file (build korvanthe_assets first)"
+            exit 1
+        fi
+        cp "$data/$file" "$work/"
+    done
+    manager=""
+    if command -v openbox >/dev/null 2>&1; then
+        openbox >/dev/null 2>&1 &
+        manager=$!
+        tries=0
+        until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+            tries=$((tries + 1))
+            [ $tries -gt 100 ] && break
+            sleep 0.1
+        done
+    fi
+    status=0
+    run_case "$demo" "$work" with-song || status=1
+    rm "$work/soundtrack.xm"
+    run_case "$demo" "$work" without-song || status=1
+    [ -n "$manager" ] && kill "$manager"
+    exit $status
+fi
+
+
+for tool in xvfb-run Xvfb xdotool xprop ffmpeg; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "$tool not found: demo test skipped"
+        exit 77
+    fi
+done
+if ! ffmpeg -hide_banner -devices 2>/dev/null | grep -q x11grab; then
+    echo "ffmpeg cannot grab the X screen: demo test skipped"
+    exit 77
+fi
+# The test must not land on the developer's own screen.
+unset WAYLAND_DISPLAY
+export SDL_VIDEODRIVER=x11
+# The system's X and GL libraries keep allocations to the end of the process
+# that no suppression can name; leaks of our own code show in the headless tests.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+# A screen of the demo's own size: software rendering fills no more pixels
+# than the demo draws.
+exec xvfb-run -a -s "-screen 0 640x480x24" sh "$0" --inside "$@"

@@ -1,0 +1,156 @@
+#include "tools/capture/capture_session.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <thread>
+
+#include "audio/block_streaming.h"
+#include "audio/offline_render.h"
+#include "audio/output_settings.h"
+#include "host/main_sequence.h"
+#include "host/window.h"
+#include "module/file_callbacks.h"
+#include "module/xm_loader.h"
+#include "platform/headless/egl_window.h"
+#include "platform/headless/headless_audio.h"
+#include "platform/headless/virtual_clock.h"
+#include "tools/capture/png_file.h"
+#include "tools/capture/wav_file.h"
+
+namespace korvanthe {
+
+namespace {
+
+constexpr double longestSongSeconds = 3600;
+
+// The effects' clock reads as on a machine that has been up for an hour, as
+// the demo's does: an effect whose timer the script never restarted is long
+// past its start (a flash that was started but not reset stays dark).
+constexpr uint32_t clockOriginMilliseconds = 3'600'000;
+constexpr int64_t progressEverySeconds = 5;
+
+std::string framePath(const std::string& folder, int64_t frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(frame));
+    return folder + name;
+}
+
+// Plays the virtual device on to sound frame `target`, in steps of at most
+// one block, and lets the streaming thread catch up after each step as it
+// would in real time: it has seen the new position and refilled the ring
+// behind it once it has asked for the position twice more. Without a loop
+// playing (no song, no device) the time passes in silence.
+void playSoundTo(CaptureSession& session, int64_t target) {
+    const int64_t step = std::max<int64_t>(1, outputSettings.blockFrames);
+    while (session.soundFramesPlayed < target) {
+        const int64_t count = std::min(step, target - session.soundFramesPlayed);
+        bool played = false;
+        if (headlessAudioLooping()) {
+            const uint64_t queries = headlessAudioPositionQueries();
+            played = playHeadlessAudio(static_cast<uint32_t>(count));
+            while (played && headlessAudioPositionQueries() < queries + 2 &&
+                   !threadFinished.load()) {
+                std::this_thread::yield();
+            }
+        }
+        if (played) {
+            const std::vector<int16_t> chunk = takeHeadlessAudioPlayed();
+            session.sound.insert(session.sound.end(), chunk.begin(), chunk.end());
+        } else {
+            session.sound.resize(session.sound.size() + static_cast<size_t>(count) * 2, 0);
+        }
+        session.soundFramesPlayed += count;
+    }
+}
+
+void beforeFrame(CaptureSession& session, int64_t frame) {
+    playSoundTo(session, soundFrameOfVideoFrame(frame, session.options.fps));
+    setVirtualMilliseconds(clockOriginMilliseconds +
+                           static_cast<uint32_t>(frame * 1000 / session.options.fps));
+}
+
+bool storeFrame(CaptureSession& session, int64_t frame) {
+    std::vector<uint32_t> pixels;
+    readPixels(pixels);
+    if (pixels.size() != static_cast<size_t>(headlessWidth) * headlessHeight) {
+        session.error = "no picture to read back from the offscreen context";
+        return false;
+    }
+    std::string reason;
+    if (writesVideo(session.options)) {
+        if (!sendVideoFrame(session.encoder, pixels, reason)) {
+            session.error = reason;
+            return false;
+        }
+    } else {
+        const std::string path = framePath(session.options.output, frame);
+        if (!writePng(path, pixels, headlessWidth, headlessHeight, reason)) {
+            session.error = path + ": " + reason;
+            return false;
+        }
+    }
+    return true;
+}
+
+void afterFrame(CaptureSession& session, int64_t frame) {
+    const int fps = session.options.fps;
+    const bool stored = session.error.empty() && storeFrame(session, frame);
+    if (stored) {
+        ++session.framesWritten;
+        if (session.framesWritten % (fps * progressEverySeconds) == 0) {
+            std::fprintf(stderr, "korvanthe-capture: %.1f of %.1f s\n",
+                         static_cast<double>(session.framesWritten) / fps,
+                         static_cast<double>(session.frameCount) / fps);
+        }
+    }
+    if (!stored || session.framesWritten >= session.frameCount) {
+        // The sound runs to the end of the last frame's time, so picture and
+        // sound end together.
+        if (stored) {
+            playSoundTo(session, soundFrameOfVideoFrame(session.frameCount, fps));
+        }
+        // A held Escape ends the frame loop at the next pump.
+        injectKey(keyEscape, true);
+    }
+}
+
+} // namespace
+
+double songSeconds() {
+    useStandardFileCallbacks();
+    Module* module = createModule(songFileName);
+    if (module == nullptr) {
+        return 0;
+    }
+    int64_t frames = 0;
+    const int64_t longest = static_cast<int64_t>(longestSongSeconds * captureSampleRate);
+    if (startOfflineRender(module, captureSampleRate, true)) {
+        OfflineBlock block{};
+        while (frames < longest && renderOfflineBlock(&block)) {
+            frames += block.frames;
+        }
+        stopOfflineRender();
+    }
+    freeModule(module);
+    return static_cast<double>(frames) / captureSampleRate;
+}
+
+int64_t soundFrameOfVideoFrame(int64_t frame, int fps) {
+    return frame * captureSampleRate / fps;
+}
+
+bool runCapture(CaptureSession& session) {
+    // Time stands still until the frames move it.
+    setVirtualMilliseconds(clockOriginMilliseconds);
+    resetHeadlessWindowSystem();
+    MainSequenceHooks hooks;
+    hooks.beforeFrame = [&session](int64_t frame) { beforeFrame(session, frame); };
+    hooks.afterFrame = [&session](int64_t frame) { afterFrame(session, frame); };
+    runMainSequence(hooks);
+    if (session.error.empty() && session.framesWritten == 0) {
+        session.error = "no frame was drawn (no offscreen OpenGL context)";
+    }
+    return session.error.empty();
+}
+
+} // namespace korvanthe

@@ -1,0 +1,39 @@
+// One capture: the demo's main sequence on the headless backend, with the
+// virtual clock and the virtual sound device stepped frame by frame, so that
+// frame k shows the demo at k / fps seconds and sound frame n is what the
+// device plays n / 44100 seconds after the same origin (the start of play).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/capture/capture_options.h"
+#include "tools/capture/ffmpeg_encoder.h"
+
+namespace korvanthe {
+
+// How long "soundtrack.xm" in the working directory plays before it comes
+// back to a position it has played (rendered offline, as fast as possible);
+// 0 when it does not load.
+double songSeconds();
+
+struct CaptureSession {
+    CaptureOptions options;
+    int64_t frameCount = 0;        // frames to capture
+    int64_t framesWritten = 0;     // frames stored or sent to ffmpeg
+    int64_t soundFramesPlayed = 0; // sound frames taken from the device so far
+    std::vector<int16_t> sound;    // everything played, interleaved stereo
+    VideoEncoder encoder;          // for video output
+    std::string error;             // the first failure; empty while all is well
+};
+
+// Sound frame at which video frame `frame` is shown: floor(frame x 44100 / fps).
+int64_t soundFrameOfVideoFrame(int64_t frame, int fps);
+
+// Runs the main sequence and stores or encodes every frame; the sound is
+// left in session.sound. False, with session.error set, when a frame could
+// not be drawn or written. Working directory: the demo's files.
+bool runCapture(CaptureSession& session);
+
+} // namespace korvanthe
