@@ -2,9 +2,11 @@
 // caller says how many frames have passed, and it keeps what it played, so
 // tests and the capture tool decide time and can read the sound back.
 //
-// Driving it against the streaming thread: after each playHeadlessAudio, wait
-// until headlessAudioPositionQueries has grown by two before playing on. The
-// thread has then seen the new position and finished the refill it caused.
+// Driving it against the streaming thread: read headlessAudioPositionQueries
+// after playHeadlessAudio has returned, and wait until it has grown by two
+// before playing on. The thread has then seen the new position and finished
+// the refill it caused. (A count read before the play guarantees only that
+// the thread has seen the position, not that its refill is done.)
 #pragma once
 
 #include <cstdint>
