@@ -1,5 +1,6 @@
 #include "replayer/periods.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -23,6 +24,11 @@ int32_t linearPeriod(int32_t realNote, int32_t finetune) {
 }
 
 int32_t amigaPeriod(int32_t note, int32_t finetune) {
+    // Sanity check: notes far outside the keyboard (none is below 0 or above
+    // 255 + an arpeggio's 15) are taken as -128 or 1023, which keeps every
+    // power and product inside 32 bits.
+    note = std::clamp(note, -128, 1023);
+    finetune = std::clamp(finetune, -128, 127);
     const int32_t base = amigaStep(132, note);
     if (finetune >= 0 || note == 0) {
         return base + ((base - amigaStep(131, note)) * finetune) / -128;

@@ -33,6 +33,12 @@ TEST(Periods, AmigaTable) {
     }
 }
 
+TEST(Periods, AmigaNotesFarOutsideTheKeyboardStayDefined) {
+    EXPECT_EQ(amigaPeriod(-2000000000, 127), amigaPeriod(-128, 127));
+    EXPECT_EQ(amigaPeriod(2000000000, -128), 0);
+    EXPECT_EQ(amigaPeriod(270, 0), 0); // note 255 with an arpeggio of 15
+}
+
 TEST(Periods, NotePeriodFollowsTheModuleTable) {
     Module module{};
     EXPECT_EQ(notePeriod(&module, 48, 0), 1712);
