@@ -86,19 +86,6 @@ TEST(Mixer, RampContinuesInTheNextCallFromTheLevelReached) {
     EXPECT_EQ(voice.levelLeft, 255 << 8);
 }
 
-TEST(Mixer, VolumeChangeRampsFromTheLevelReached) {
-    TestSample sample(std::vector<int16_t>(400, 25500), LoopNone, 0, 0);
-    Voice& voice = steadyVoice(sample);
-    voice.volumeLeft = 0; // 255 -> 0 on the left, the right stays
-    const std::vector<float> out = mix(130);
-    EXPECT_EQ(out[0], 25500.0f);
-    EXPECT_NEAR(out[2 * 64], 12750.0, 0.01);
-    EXPECT_NEAR(out[2 * 127], 25500.0 / 128, 0.01);
-    EXPECT_EQ(out[2 * 128], 0.0f);
-    EXPECT_EQ(out[2 * 64 + 1], 25500.0f);
-    EXPECT_EQ(voice.levelLeft, 0);
-}
-
 TEST(Mixer, PassOfNoFramesHandlesTheBoundaryAtOnce) {
     // Less than 2^-24 frame before the end of an unlooped sample.
     TestSample sample(std::vector<int16_t>(16, 9000), LoopNone, 0, 0);
@@ -211,15 +198,6 @@ TEST(Mixer, VoicesAbove31NeverSound) {
         ASSERT_EQ(value, 0.0f);
     }
     EXPECT_EQ(voices[32].positionInt, 0);
-}
-
-TEST(Mixer, VoicesAddIntoTheBuffer) {
-    TestSample sample(std::vector<int16_t>(64, 1000), LoopNone, 0, 0);
-    steadyVoice(sample);
-    voices[5] = voices[0];
-    std::vector<float> buffer(8, 0.5f);
-    mixVoices(buffer.data(), 4);
-    EXPECT_EQ(buffer[6], 2000.5f);
 }
 
 TEST(Clipper, RoundsTiesToEvenAndClamps) {

@@ -39,13 +39,6 @@ TEST(Periods, AmigaNotesFarOutsideTheKeyboardStayDefined) {
     EXPECT_EQ(amigaPeriod(270, 0), 0); // note 255 with an arpeggio of 15
 }
 
-TEST(Periods, NotePeriodFollowsTheModuleTable) {
-    Module module{};
-    EXPECT_EQ(notePeriod(&module, 48, 0), 1712);
-    module.flags = ModuleLinearFrequencies;
-    EXPECT_EQ(notePeriod(&module, 48, 0), 4608);
-}
-
 TEST(Waveforms, SineMatchesItsFormulaAndTheListedValues) {
     const int32_t listed[] = {0,   25,  49,  74,  97,  120, 142, 162, 181,
                               197, 212, 225, 236, 244, 251, 254, 255};

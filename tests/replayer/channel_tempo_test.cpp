@@ -32,14 +32,6 @@ TEST(SetTempo, SinglePrecisionConstantsGiveTheFloorForEveryBpm) {
     }
 }
 
-TEST(SetTempo, FollowsTheOutputRate) {
-    configureOutput(48000);
-    Module module{};
-    setTempo(&module, 125);
-    EXPECT_EQ(module.samplesPerTick, 960);
-    configureOutput(44100);
-}
-
 TEST(StartSong, ResetsThePlayStateAndTheUsedChannels) {
     configureOutput(44100);
     Module module{};
@@ -90,14 +82,6 @@ TEST(StartSong, DefaultBpmOfZeroOrBelowPlaysAt125) {
         EXPECT_EQ(module.bpm, 125);
         EXPECT_EQ(module.samplesPerTick, 882);
     }
-}
-
-TEST(StartSong, MoreThan32ChannelsBindOnly32) {
-    Module module{};
-    module.channelCount = 40;
-    module.defaultBpm = 125;
-    startSong(&module);
-    EXPECT_EQ(channels[31].voice, &voices[31]);
 }
 
 } // namespace

@@ -113,25 +113,5 @@ TEST(StepFadeout, FileValue0x400FallsBy2048ToZeroIn32Ticks) {
     }
 }
 
-TEST(EnvelopeViews, PickTheInstrumentsFields) {
-    Instrument instrument{};
-    instrument.volumePointCount = 3;
-    instrument.volumeSustainPoint = 1;
-    instrument.volumeLoopStart = 0;
-    instrument.volumeLoopEnd = 2;
-    instrument.volumeEnvelopeFlags = EnvelopeOn | EnvelopeLoop;
-    instrument.panningPointCount = 5;
-    instrument.panningEnvelopeFlags = EnvelopeOn;
-    const Envelope volume = volumeEnvelopeOf(&instrument);
-    const Envelope panning = panningEnvelopeOf(&instrument);
-    EXPECT_EQ(volume.points, instrument.volumeEnvelopePoints);
-    EXPECT_EQ(volume.pointCount, 3);
-    EXPECT_EQ(volume.loopEnd, 2);
-    EXPECT_EQ(volume.flags, EnvelopeOn | EnvelopeLoop);
-    EXPECT_EQ(panning.points, instrument.panningEnvelopePoints);
-    EXPECT_EQ(panning.pointCount, 5);
-    EXPECT_EQ(volumeEnvelopeOf(nullptr).flags, 0);
-}
-
 } // namespace
 } // namespace korvanthe

@@ -155,17 +155,6 @@ TEST_F(VoiceUpdate, StopSilencesTheVoice) {
     EXPECT_EQ(voice().startOffset, 0);
 }
 
-TEST_F(VoiceUpdate, OnlyTheFlaggedPartsChange) {
-    voice().volume = 11;
-    voice().panning = 22;
-    voice().stepFrac = 33;
-    update(0);
-    EXPECT_EQ(voice().volume, 11);
-    EXPECT_EQ(voice().panning, 22);
-    EXPECT_EQ(voice().stepFrac, 33u);
-    EXPECT_EQ(voice().sample, nullptr);
-}
-
 TEST(AutoVibrato, WaveformsByType) {
     const struct {
         uint8_t type;
@@ -215,14 +204,6 @@ TEST(AutoVibrato, SweepGrowsTheDepthFromZero) {
         EXPECT_EQ(channel.periodDelta, expected);
     }
     EXPECT_EQ(channel.autoVibratoSweep, 4);
-}
-
-TEST(AutoVibrato, NoInstrumentAddsNothingButAsksForTheFrequency) {
-    Channel channel{};
-    applyAutoVibrato(&channel, &emptyInstrument);
-    applyAutoVibrato(&channel, nullptr);
-    EXPECT_EQ(channel.periodDelta, 0);
-    EXPECT_EQ(channel.updateFlags, UpdateFrequency);
 }
 
 } // namespace
