@@ -1,0 +1,146 @@
+// The main sequence on the headless backend, in a folder of the test's own:
+// what exists while the demo runs, what is gone after it, the first frame
+// and the Escape path, and a demo without its song or with a short picture.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "host/main_sequence.h"
+#include "host/textures.h"
+#include "host/window.h"
+#include "platform/headless/egl_window.h"
+#include "platform/headless/virtual_clock.h"
+#include "timeline/effect_registry.h"
+
+namespace korvanthe {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t clockStart = 1'000'000;
+
+class MainSequence : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!openHeadlessContext()) {
+            GTEST_SKIP() << "no offscreen OpenGL context";
+        }
+        closeHeadlessContext();
+        previous = fs::current_path();
+        folder =
+            fs::temp_directory_path() / ("korvanthe-main-sequence-" + std::to_string(::getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::current_path(folder);
+        resetHeadlessWindowSystem();
+        setVirtualMilliseconds(clockStart);
+    }
+
+    void TearDown() override {
+        if (!previous.empty()) {
+            fs::current_path(previous);
+            fs::remove_all(folder);
+        }
+    }
+
+    static void writeText(const char* name, const std::string& text) {
+        std::ofstream(name) << text;
+    }
+
+    // Runs the demo for `frames` frames, each 500 ms after the one before,
+    // calling `look` after each frame is drawn.
+    static void runFrames(int64_t frames, const std::function<void(int64_t)>& look) {
+        MainSequenceHooks hooks;
+        hooks.beforeFrame = [](int64_t frame) {
+            setVirtualMilliseconds(clockStart + static_cast<uint32_t>(frame) * 500);
+        };
+        hooks.afterFrame = [&](int64_t frame) {
+            look(frame);
+            if (frame + 1 == frames) {
+                injectKey(keyEscape, true);
+            }
+        };
+        EXPECT_EQ(runMainSequence(hooks), 0);
+    }
+
+    fs::path previous;
+    fs::path folder;
+};
+
+TEST_F(MainSequence, BuildsTheDemoAndTearsItDown) {
+    writeText("random.scp", "0:0 flash start 0 0 0\n");
+    std::vector<std::string> names;
+    std::array<unsigned int, textureSlotCount> slots{};
+    runFrames(1, [&](int64_t) {
+        for (int i = 0; i < effectRegistry.count; ++i) {
+            names.push_back(effectRegistry.effects[i]->name);
+        }
+        slots = textures;
+    });
+    // Registry order is delivery and drawing order.
+    EXPECT_EQ(names, (std::vector<std::string>{"random", "flash", "text", "scroll"}));
+    // Missing picture files still give textures (black ones) in slots 0 to 6.
+    for (int slot = 0; slot < textureSlotCount; ++slot) {
+        EXPECT_EQ(slots[slot] != 0, slot <= 6) << "slot " << slot;
+    }
+    // Afterwards nothing refers to the destroyed effects or the closed window.
+    EXPECT_EQ(effectRegistry.count, 0);
+    EXPECT_FALSE(headlessWindowExists());
+    EXPECT_EQ(textures[0], 0u);
+}
+
+TEST_F(MainSequence, EscapeFirstEndsAfterOneFrameThatIsNeverShown) {
+    injectKey(keyEscape, true);
+    int drawn = 0;
+    MainSequenceHooks hooks;
+    hooks.afterFrame = [&](int64_t) { ++drawn; };
+    EXPECT_EQ(runMainSequence(hooks), 0);
+    EXPECT_EQ(drawn, 1);
+    EXPECT_EQ(headlessSwapCount(), 0);
+}
+
+TEST_F(MainSequence, WithoutTheSongOnlyTheEntriesAtTheStartFire) {
+    writeText("random.scp", "0:0 flash start 0 0 0\n"
+                            "0:1 scroll start 0 0 0\n");
+    std::vector<bool> flashActive;
+    std::vector<bool> scrollActive;
+    runFrames(4, [&](int64_t) {
+        flashActive.push_back(effectRegistry.effects[1]->active);
+        scrollActive.push_back(effectRegistry.effects[3]->active);
+    });
+    EXPECT_EQ(flashActive, (std::vector<bool>{true, true, true, true}));
+    EXPECT_EQ(scrollActive, (std::vector<bool>{false, false, false, false}));
+}
+
+TEST_F(MainSequence, PixelsAShortPictureLacksAreBlack) {
+    // picture0.raw holds only the upper half of its 512 x 256 pixels, in white.
+    {
+        std::ofstream file("picture0.raw", std::ios::binary);
+        const std::vector<char> white(512 * 128 * 3, static_cast<char>(255));
+        file.write(white.data(), static_cast<std::streamsize>(white.size()));
+    }
+    writeText("random.scp", "0:0 text resettimer 0 0 0\n"
+                            "0:0 text start 0 0 0\n");
+    uint32_t top = 0;
+    uint32_t bottom = 0xFFFFFF;
+    // Frame 1 shows the text 500 ms after its start: one copy at 0.9.
+    runFrames(2, [&](int64_t frame) {
+        if (frame == 1) {
+            top = readPixel(320, 100);
+            bottom = readPixel(320, 400);
+        }
+    });
+    EXPECT_NEAR(static_cast<int>(top & 255), 230, 3);
+    EXPECT_EQ(bottom, 0u);
+}
+
+} // namespace
+} // namespace korvanthe
