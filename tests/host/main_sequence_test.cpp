@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include "host/main_sequence.h"
 #include "host/textures.h"
@@ -27,6 +31,15 @@ namespace fs = std::filesystem;
 
 constexpr uint32_t clockStart = 1'000'000;
 
+// Tests of several builds may run at once: each process gets a folder of its own.
+int processId() {
+#ifdef _WIN32
+    return _getpid();
+#else
+    return static_cast<int>(::getpid());
+#endif
+}
+
 class MainSequence : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -36,7 +49,7 @@ class MainSequence : public ::testing::Test {
         closeHeadlessContext();
         previous = fs::current_path();
         folder =
-            fs::temp_directory_path() / ("korvanthe-main-sequence-" + std::to_string(::getpid()));
+            fs::temp_directory_path() / ("korvanthe-main-sequence-" + std::to_string(processId()));
         fs::remove_all(folder);
         fs::create_directories(folder);
         fs::current_path(folder);
