@@ -21,7 +21,8 @@ struct SongEndWatch {
     int32_t lastRow;
     bool started;
     bool ended;
-    int32_t endFrame; // frame of the block at which the repeated row began
+    int32_t endFrame;    // frame of the block at which the repeated row began
+    BlockStamp endStamp; // the position and time at that frame, before the repeat
 };
 
 struct OfflineRender {
@@ -51,6 +52,8 @@ void watchRow(const Module* module, bool enteredOrder, void* context) {
     if (watch->played.test(position)) {
         watch->ended = true;
         watch->endFrame = blockRenderer.tickFrame;
+        watch->endStamp = BlockStamp{static_cast<uint8_t>(watch->lastOrder),
+                                     static_cast<uint8_t>(watch->lastRow), module->elapsedMs};
         return;
     }
     watch->played.set(position);
@@ -85,17 +88,15 @@ bool renderOfflineBlock(OfflineBlock* block) {
     }
     const int32_t index = blockRenderer.renderIndex;
     renderBlock();
-    int32_t frames = outputSettings.blockFrames;
-    if (offline.watchSongEnd && offline.watch.ended) {
-        frames = std::min(frames, offline.watch.endFrame);
-    }
-    if (frames <= 0) {
-        return false;
-    }
     block->pcm = blockPcm(index);
-    block->frames = frames;
+    block->frames = outputSettings.blockFrames;
     block->stamp = readStamp(blockRenderer.stamps[index]);
-    return true;
+    if (offline.watchSongEnd && offline.watch.ended) {
+        // The block is cut where the repeat begins, and so is its stamp.
+        block->frames = std::min(block->frames, offline.watch.endFrame);
+        block->stamp = offline.watch.endStamp;
+    }
+    return block->frames > 0;
 }
 
 bool offlineSongEnded() {

@@ -19,7 +19,7 @@ namespace korvanthe {
 struct OfflineBlock {
     const int16_t* pcm; // interleaved stereo frames, left first; valid until the next call
     int32_t frames;     // frames of pcm that belong to the song (< blockFrames only at its end)
-    BlockStamp stamp;   // the block's stamp (order, row and elapsedMs at its end)
+    BlockStamp stamp;   // the block's stamp: order, row and elapsedMs after its frames
 };
 
 // Fixes the output geometry for sampleRate, silences the voices and starts

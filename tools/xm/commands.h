@@ -23,6 +23,8 @@ constexpr int ExitFileError = 1;
 constexpr int ExitUsageError = 2;
 
 int runInfoCommand(const CommandArguments& arguments);
+int runRenderCommand(const CommandArguments& arguments);
+int runTraceCommand(const CommandArguments& arguments);
 
 // Prints "korvanthe-xm: FILE: reason" on stderr; gives ExitFileError.
 int reportFileError(const std::string& path, const std::string& reason);

@@ -12,6 +12,9 @@ using korvanthe::XmCommand;
 // One line per subcommand.
 constexpr XmCommand commands[] = {
     {"info", "info FILE [--json]", korvanthe::runInfoCommand},
+    {"render", "render FILE -o OUT.wav [--seconds S] [--positions LOG]",
+     korvanthe::runRenderCommand},
+    {"trace", "trace FILE --ticks N", korvanthe::runTraceCommand},
 };
 
 void printUsage(FILE* stream) {
