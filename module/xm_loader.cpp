@@ -17,6 +17,11 @@ constexpr int XmIdLength = 17;
 constexpr int64_t SongHeaderSizeOffset = 60;
 constexpr int MadeUpPatternRows = 64;
 constexpr uint8_t FileKeyOffNote = 97;
+// Safety choice: a pattern header of nine bytes can ask for 65535 rows, so a
+// small hostile file could make the loader allocate hundreds of gigabytes of
+// empty cells. Real songs stay far below this (256 patterns of 1024 rows of 32
+// channels are 8 Mi cells); a song whose patterns need more is refused.
+constexpr size_t MaxPatternCells = size_t{64} << 20;
 constexpr uint8_t HighestInstrumentNumber = 128;
 // Sample data is read into a buffer that starts this small and doubles only
 // while the file keeps delivering, so a header cannot make the loader
@@ -28,6 +33,7 @@ constexpr uint64_t MaxSampleReadBytes = 1u << 24; // per read call
 struct LoadContext {
     XmReader reader;
     XmLoadReport* report;
+    size_t patternCells = 0; // allocated so far
 
     bool fail(LoadError error) {
         if (report != nullptr) {
@@ -99,6 +105,21 @@ PatternCell readCell(XmReader& reader) {
     return cell;
 }
 
+// Allocates zeroed cells for `rows` rows, within the song's cell budget.
+bool allocateCells(LoadContext& context, Module& module, Pattern& pattern, int32_t rows) {
+    size_t cellCount = static_cast<size_t>(rows) * static_cast<size_t>(module.channelCount);
+    if (cellCount > MaxPatternCells - context.patternCells) {
+        return context.fail(LoadError::PatternsTooLarge);
+    }
+    pattern.cells = allocateZeroed<PatternCell>(cellCount);
+    if (pattern.cells == nullptr) {
+        return context.fail(LoadError::OutOfMemory);
+    }
+    pattern.rowCount = rows;
+    context.patternCells += cellCount;
+    return true;
+}
+
 bool loadStoredPattern(LoadContext& context, Module& module, Pattern& pattern) {
     XmReader& reader = context.reader;
     reader.u32(); // header length: taken to be 9
@@ -107,11 +128,8 @@ bool loadStoredPattern(LoadContext& context, Module& module, Pattern& pattern) {
     uint16_t packedSize = reader.u16();
     // Safety choice: the row processor reads row 0 of every pattern it enters,
     // so a pattern stored with no rows gets one empty row.
-    pattern.rowCount = std::max<int32_t>(storedRows, 1);
-    size_t cellCount = static_cast<size_t>(pattern.rowCount) * module.channelCount;
-    pattern.cells = allocateZeroed<PatternCell>(cellCount);
-    if (pattern.cells == nullptr) {
-        return context.fail(LoadError::OutOfMemory);
+    if (!allocateCells(context, module, pattern, std::max<int32_t>(storedRows, 1))) {
+        return false;
     }
     if (packedSize == 0) {
         return true;
@@ -145,12 +163,8 @@ bool loadPatterns(LoadContext& context, Module& module, uint16_t storedPatternCo
     }
     // Patterns that the order table names but the file does not store.
     for (int p = storedPatternCount; p < module.usedPatternCount; ++p) {
-        Pattern& pattern = module.patterns[p];
-        pattern.rowCount = MadeUpPatternRows;
-        pattern.cells = allocateZeroed<PatternCell>(static_cast<size_t>(MadeUpPatternRows) *
-                                                    module.channelCount);
-        if (pattern.cells == nullptr) {
-            return context.fail(LoadError::OutOfMemory);
+        if (!allocateCells(context, module, module.patterns[p], MadeUpPatternRows)) {
+            return false;
         }
     }
     return true;
@@ -400,6 +414,8 @@ const char* loadErrorText(LoadError error) {
         return "song length is 0 or above 256";
     case LoadError::BadInstrumentCount:
         return "more than 32767 instruments";
+    case LoadError::PatternsTooLarge:
+        return "the patterns need more than 64 Mi cells";
     case LoadError::TooManySamples:
         return "an instrument has more than 16 samples";
     case LoadError::OutOfMemory:

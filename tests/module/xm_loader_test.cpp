@@ -71,6 +71,15 @@ TEST(XmLoader, RefusesWhatThePlayerCannotPlay) {
         {"song length 257", [](XmSong& s) { s.storedSongLength = 257; }, LoadError::BadSongLength},
         {"instrument count 40000", [](XmSong& s) { s.storedInstrumentCount = 40000; },
          LoadError::BadInstrumentCount},
+        {"patterns of 33 x 65535 x 32 cells",
+         [](XmSong& s) {
+             s.channelCount = 32;
+             XmPattern huge;
+             huge.rowCount = 65535;
+             huge.storedData = std::vector<uint8_t>{};
+             s.patterns.assign(33, huge);
+         },
+         LoadError::PatternsTooLarge},
         {"17 samples",
          [](XmSong& s) {
              s.instruments.push_back(XmInstrument::withSample(XmSample::sine8(8, 16)));
