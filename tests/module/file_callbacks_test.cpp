@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
-#include <unistd.h>
 
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
@@ -53,7 +53,7 @@ class StandardFileCallbacks : public ::testing::Test {
   protected:
     void SetUp() override {
         path_ = (std::filesystem::temp_directory_path() /
-                 ("korvanthe-callbacks-" + std::to_string(getpid()) + ".xm"))
+                 ("korvanthe-callbacks-" + std::to_string(std::random_device{}()) + ".xm"))
                     .string();
         XmSong song;
         song.orders = {0};

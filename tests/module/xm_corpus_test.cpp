@@ -139,8 +139,8 @@ TEST(XmCorpus, EveryFileLoadsOrIsRefusedTheSameWayTwice) {
         std::string name = std::filesystem::relative(path, corpus).string();
         XmLoadReport first;
         XmLoadReport second;
-        testing::ModulePtr a(createModule(path.c_str(), &first));
-        testing::ModulePtr b(createModule(path.c_str(), &second));
+        testing::ModulePtr a(createModule(path.string().c_str(), &first));
+        testing::ModulePtr b(createModule(path.string().c_str(), &second));
         ASSERT_EQ(a == nullptr, b == nullptr) << name;
         EXPECT_EQ(first.error, second.error) << name;
         EXPECT_EQ(first.truncated, second.truncated) << name;
