@@ -163,10 +163,22 @@ bool handleBoundary(Voice& voice, uint64_t& position) {
 
     // Sanity check: a looped sample without loop frames ends like an unlooped one.
     if (sample.loopType == LoopForward && loopLength != 0) {
-        do {
-            position -= loopLength;
-        } while (asSigned(position) >= asSigned(loopEnd));
+        // loopLength off the whole part at least once, and again until it is
+        // below the loop end: done as one division.
+        const uint64_t times =
+            asSigned(position) >= asSigned(loopEnd) ? (position - loopEnd) / loopLength + 1 : 1;
+        position -= times * loopLength;
+        voice.direction = 1; // sanity check: a forward loop never runs backward
     } else if (sample.loopType == LoopPingPong && loopLength != 0) {
+        // Two turns in a row move the position by exactly two loop lengths and
+        // keep the direction, so whole round trips of an overshoot come off
+        // first; the turns below then happen at most twice.
+        const uint64_t roundTrip = 2 * loopLength;
+        if (voice.direction == 1 && asSigned(position) >= asSigned(loopEnd)) {
+            position -= (position - loopEnd) / roundTrip * roundTrip;
+        } else if (voice.direction != 1 && asSigned(position) < asSigned(loopStart)) {
+            position += (loopStart - position - 1) / roundTrip * roundTrip;
+        }
         // Mirror at each end, 2^-32 inside, as often as the step overshoots.
         for (;;) {
             if (voice.direction == 1) {

@@ -157,6 +157,20 @@ TEST(Mixer, PingPongTurnsAtBothEnds) {
     }
 }
 
+TEST(Mixer, PingPongStepLongerThanTheLoopTurnsAsOftenAsNeeded) {
+    // Loop frames 2 and 3, seven frames per step.
+    TestSample sample(rampData(8, 1000), LoopPingPong, 2, 2);
+    Voice& voice = steadyVoice(sample, 7);
+    const std::vector<float> out = mix(8);
+    const double heard[] = {0, 3000, 2000, 3000, 3000, 3000, 2000, 3000};
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_NEAR(out[2 * k], heard[k], 0.01) << "frame " << k;
+    }
+    EXPECT_EQ(voice.positionInt, 3);
+    EXPECT_EQ(voice.positionFrac, FrameFraction - 1);
+    EXPECT_EQ(voice.direction, 2);
+}
+
 TEST(Mixer, UnloopedSampleEndingMidRunFallsSilent) {
     TestSample sample(rampData(10, 100), LoopNone, 0, 0);
     Voice& voice = steadyVoice(sample);
