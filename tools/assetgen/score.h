@@ -23,7 +23,7 @@ enum Channel : int {
     ChannelLead,
     ChannelEcho, // the lead's echo or harmony, the choir
     ChannelArp,
-    ChannelEffects, // riser, crash, bells, global volume slides
+    ChannelEffects, // riser, crash, bells
     ChannelCount,
 };
 
@@ -131,8 +131,8 @@ void writeChords(Pen& pen, const Section& section);
 void writeArpeggio(Pen& pen, const Section& section);
 void writeLead(Pen& pen, const Section& section);
 void writeEffects(Pen& pen, const Section& section); // riser, crash, bells
-// Tempo, global volume, breaks, loops and the jump back: on ChannelKick and
-// ChannelEffects, written last where those channels have no effect yet.
+// Tempo, global volume, breaks, loops and the jump back, on ChannelKick:
+// written last, on rows where the kick cells carry no effect.
 void writeControl(Pen& pen, const Section& section);
 
 } // namespace korvanthe::assetgen

@@ -19,11 +19,9 @@ void bellArpeggio(Pen& pen, int bar, const Chord& chord, int step, int level) {
     int base = bar * RowsPerBar;
     for (int row = base, i = 0; row < base + RowsPerBar; row += step, ++i) {
         uint8_t note = static_cast<uint8_t>(chord.voicing[Order[i % 4]] + 12);
-        pen.note(row, ChannelEffects, note, InstrumentBell, volume(level));
-        pen.volumeColumn(row, ChannelEffects, i % 2 == 0 ? panning(5) : panning(10));
-        if (i % 2 == 1) {
-            pen.volumeColumn(row, ChannelEffects, volume(level - 8));
-        }
+        // Alternately left and right, the second of each pair softer.
+        pen.note(row, ChannelEffects, note, InstrumentBell, volume(i % 2 == 0 ? level : level - 8));
+        pen.effect(row, ChannelEffects, SetPanning, i % 2 == 0 ? 0x50 : 0xB0);
     }
 }
 

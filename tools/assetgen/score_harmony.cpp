@@ -270,7 +270,7 @@ void writeArpeggio(Pen& pen, const Section& section) {
         case Part::IntroArp:
             arpeggioBar(pen, bar, chords[bar], 20 + bar * 6, 2);
             if (bar == 0) {
-                pen.volumeColumn(0, ChannelArp, panning(4));
+                pen.volumeColumn(1, ChannelArp, panning(4));
             }
             break;
         case Part::Build:
