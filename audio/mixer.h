@@ -46,11 +46,13 @@ struct MixerSettings {
 extern MixerSettings mixerSettings;
 
 // Clears every voice, sets every step to 1 frame and derives the ramp length
-// from the output rate.
+// from the output rate (at least one frame).
 void resetVoices(int32_t sampleRate);
 
-// Adds voices 0..31 into frameCount interleaved stereo float frames at buffer.
-// Does nothing for frameCount < 1.
+// Adds voices 0..31 into frameCount interleaved stereo float frames at buffer
+// (which the caller has cleared), advancing their positions, loops and ramps;
+// a voice whose unlooped sample ends gets a null sample and position 0.
+// Does nothing for frameCount < 1 or a null buffer. Allocates nothing.
 void mixVoices(float* buffer, int32_t frameCount);
 
 // Rounds (ties to even), clamps and stores 2 x frameCount samples.
