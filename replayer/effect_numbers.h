@@ -54,6 +54,11 @@ enum : uint8_t {
 // tone portamento and the note delay clear at once.
 constexpr uint8_t UpdateVoiceBits = 0x0F;
 
+// Portamento down has no audible upper limit: far below this period every
+// voice already plays at the voice update's 100 Hz floor. The bound only
+// keeps the period from overflowing in a song that slides down for hours.
+constexpr int32_t HighestPeriod = 1 << 24;
+
 // A volume-column byte from 0xF0 is a tone portamento.
 constexpr uint8_t VolumeColumnTonePorta = 0xF0;
 

@@ -81,7 +81,8 @@ void applyExtendedRowEffect(RowState& row, Channel* channel, uint8_t parameter, 
         if (y != 0) {
             channel->finePortaDownMemory = y;
         }
-        channel->period += 4 * channel->finePortaDownMemory;
+        channel->period =
+            std::min(channel->period + 4 * channel->finePortaDownMemory, HighestPeriod);
         break;
     case ExtendedVibratoWaveform:
         channel->waveControl = static_cast<uint8_t>((channel->waveControl & 0xF0) | y);
@@ -302,7 +303,8 @@ void applyRowEffect(RowState& row, Channel* channel, const PatternCell& cell,
             if (y != 0) {
                 channel->extraFinePortaDownMemory = y;
             }
-            channel->period += channel->extraFinePortaDownMemory;
+            channel->period =
+                std::min(channel->period + channel->extraFinePortaDownMemory, HighestPeriod);
         }
         break;
     default: // I, J, M, N, O, Q, S, U, V, W, Y, Z: nothing

@@ -191,8 +191,8 @@ void applyTickEffect(Module* module, Channel* channel, const PatternCell& cell,
         channel->period = std::max(channel->period, MinimumPortaUpPeriod);
         channel->updateFlags |= UpdateFrequency;
         break;
-    case EffectPortaDown: // no upper limit
-        channel->period += 4 * channel->portaDownMemory;
+    case EffectPortaDown: // no audible upper limit
+        channel->period = std::min(channel->period + 4 * channel->portaDownMemory, HighestPeriod);
         channel->periodDelta = 0;
         channel->updateFlags |= UpdateFrequency;
         break;
