@@ -1,0 +1,7 @@
+// libFuzzer entry point for the picture target (tests/fuzz/fuzz_targets.h).
+#include "tests/fuzz/fuzz_targets.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    korvanthe::fuzzing::fuzzPictures(data, size);
+    return 0;
+}
