@@ -1,5 +1,6 @@
 #include "tools/capture/wav_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,7 +30,6 @@ bool writeWav(const std::string& path, std::span<const int16_t> samples, std::st
         return false;
     }
     std::vector<uint8_t> bytes;
-    bytes.reserve(44 + dataBytes);
     putText(bytes, "RIFF");
     putLittleEndian(bytes, static_cast<uint32_t>(36 + dataBytes), 4);
     putText(bytes, "WAVEfmt ");
@@ -42,15 +42,22 @@ bool writeWav(const std::string& path, std::span<const int16_t> samples, std::st
     putLittleEndian(bytes, 16, 2);                    // bits per sample
     putText(bytes, "data");
     putLittleEndian(bytes, static_cast<uint32_t>(dataBytes), 4);
-    for (const int16_t sample : samples) {
-        putLittleEndian(bytes, static_cast<uint16_t>(sample), 2);
-    }
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         error = std::strerror(errno);
         return false;
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    // The samples go out in chunks: a long capture's sound is large already.
+    constexpr size_t chunkSamples = 65536;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    for (size_t done = 0; written && done < samples.size(); done += chunkSamples) {
+        bytes.clear();
+        for (const int16_t sample :
+             samples.subspan(done, std::min(chunkSamples, samples.size() - done))) {
+            putLittleEndian(bytes, static_cast<uint16_t>(sample), 2);
+        }
+        written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    }
     const int savedErrno = errno;
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
