@@ -109,6 +109,32 @@ TEST(ReplayNotes, KeyOffWithVolumeEnvelopeLeavesSustainAndFades) {
     expectTicks(replay, fadeout, {65536 - 7 * 2048, 65536 - 8 * 2048}, "fadeout goes on");
 }
 
+TEST(ReplayNotes, SetEnvelopePositionMovesTheVolumeEnvelope) {
+    // Points (0,64), (10,0): slope -419430 in 16.16 per tick.
+    const struct {
+        uint8_t parameter;
+        int valueOnRow, valueNextTick;
+        bool finished;
+    } cases[] = {
+        {0x05, 32, 25, false}, // tick 5 of the segment, then one step on
+        {0x0A, 0, 0, false},   // on the last point: reached on the next step
+        {0x20, 0, 0, true},    // beyond the last point: its value, finished
+    };
+    for (const auto& c : cases) {
+        XmSong song = replaySong(1, 4);
+        song.instruments[0].volumeEnvelope.points = {{0, 64}, {10, 0}};
+        song.instruments[0].volumeEnvelope.flags = 1;
+        song.patterns[0].at(0, 0) = {C4, 1, 0, 21, c.parameter};
+        Replay replay(song);
+        ASSERT_TRUE(replay.loaded());
+        replay.tick();
+        EXPECT_EQ(replay.channel().volumeEnvelope.value, c.valueOnRow) << int{c.parameter};
+        EXPECT_EQ(replay.channel().volumeEnvelope.finished, c.finished) << int{c.parameter};
+        replay.tick();
+        EXPECT_EQ(replay.channel().volumeEnvelope.value, c.valueNextTick) << int{c.parameter};
+    }
+}
+
 TEST(ReplayNotes, SampleOffsetWithinAndBeyondTheSample) {
     XmSong song = replaySong(1, 4);
     song.patterns[0].at(0, 0) = {C4, 1, 0, 9, 0x03}; // 768 < 1000 frames
