@@ -84,6 +84,21 @@ int captureFrames(CaptureSession& session) {
     return 0;
 }
 
+// The demo reads missing pictures as black without a word; a capture taken
+// in the wrong folder should say so.
+void warnAboutMissingFiles() {
+    if (!std::filesystem::is_regular_file(songFileName)) {
+        std::fprintf(stderr, "korvanthe-capture: %s: missing; silent, at position 0:0\n",
+                     songFileName);
+    }
+    for (const PictureFile& picture : pictureFiles) {
+        if (!std::filesystem::is_regular_file(picture.fileName)) {
+            std::fprintf(stderr, "korvanthe-capture: %s: missing; its pixels stay black\n",
+                         picture.fileName);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -102,6 +117,7 @@ int main(int argc, char** argv) {
                     ": ffmpeg not found on the PATH (it writes .mp4 files; install ffmpeg, or give "
                     "a folder for PNG frames)");
     }
+    warnAboutMissingFiles();
     // A failing ffmpeg must show as a failed write, not end the process.
     std::signal(SIGPIPE, SIG_IGN);
 
