@@ -1,24 +1,11 @@
-// The block renderer offline: block geometry, where ticks fall in blocks,
-// elapsed time, and where a song ends.
+// The block renderer offline: where ticks fall in blocks, elapsed time, and
+// where a song ends.
 #include "audio/block_renderer.h"
 #include "audio/offline_render.h"
 #include "tests/replayer/replay_harness.h"
 
 namespace korvanthe::testing {
 namespace {
-
-TEST(RenderBlock, GeometryByRate) {
-    const struct {
-        int32_t rate, blockFrames, ringFrames;
-    } rates[] = {
-        {44100, 884, 88400}, {22050, 444, 44400}, {48000, 960, 96000}, {11025, 220, 22000}};
-    for (const auto& r : rates) {
-        configureOutput(r.rate);
-        EXPECT_EQ(outputSettings.blockFrames, r.blockFrames) << r.rate;
-        EXPECT_EQ(outputSettings.ringFrames, r.ringFrames) << r.rate;
-        EXPECT_EQ(blockCount(), 100) << r.rate;
-    }
-}
 
 TEST(RenderBlock, RefusesWithoutSongOrOutput) {
     XmSong song = replaySong();
