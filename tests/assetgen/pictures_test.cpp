@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "host/images.h"
 #include "tools/assetgen/pictures.h"
 
@@ -22,20 +24,31 @@ struct Written {
     size_t bytes;
 };
 
-std::vector<Written> writePictures() {
-    std::vector<Written> written;
-    std::filesystem::path directory = ::testing::TempDir();
-    for (const assetgen::PictureFile& picture : assetgen::makePictures()) {
-        std::filesystem::path path = directory / picture.fileName;
-        std::FILE* file = std::fopen(path.string().c_str(), "wb");
-        if (file) {
-            std::fwrite(picture.bytes.data(), 1, picture.bytes.size(), file);
-            std::fclose(file);
+// Writes every picture into a folder of the test's own (tests run in
+// parallel processes) and removes it afterwards.
+class Pictures : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        directory_ =
+            std::filesystem::path(::testing::TempDir()) /
+            (std::string("korvanthe-assetgen-") + test->name() + "-" + std::to_string(getpid()));
+        std::filesystem::create_directories(directory_);
+        for (const assetgen::PictureFile& picture : assetgen::makePictures()) {
+            std::filesystem::path path = directory_ / picture.fileName;
+            std::FILE* file = std::fopen(path.string().c_str(), "wb");
+            if (file) {
+                std::fwrite(picture.bytes.data(), 1, picture.bytes.size(), file);
+                std::fclose(file);
+            }
+            files_.push_back({path, picture.bytes.size()});
         }
-        written.push_back({path, picture.bytes.size()});
     }
-    return written;
-}
+    void TearDown() override { std::filesystem::remove_all(directory_); }
+
+    std::filesystem::path directory_;
+    std::vector<Written> files_;
+};
 
 std::vector<uint32_t> readPicture(const Written& file, int slot) {
     const assetgen::PictureSpec& spec = PictureSpecs[slot];
@@ -51,8 +64,8 @@ int brightest(uint32_t pixel) {
     return std::max({(pixel >> 16) & 255u, (pixel >> 8) & 255u, pixel & 255u});
 }
 
-TEST(Pictures, ReadByTheDemoAtTheirSizes) {
-    std::vector<Written> files = writePictures();
+TEST_F(Pictures, ReadByTheDemoAtTheirSizes) {
+    const std::vector<Written>& files = files_;
     ASSERT_EQ(files.size(), PictureSpecs.size());
     for (size_t slot = 0; slot < files.size(); ++slot) {
         const assetgen::PictureSpec& spec = PictureSpecs[slot];
@@ -70,8 +83,8 @@ TEST(Pictures, ReadByTheDemoAtTheirSizes) {
     EXPECT_EQ(targa[16], 24);
 }
 
-TEST(Pictures, BrightShapesOnADarkGround) {
-    std::vector<Written> files = writePictures();
+TEST_F(Pictures, BrightShapesOnADarkGround) {
+    const std::vector<Written>& files = files_;
     for (size_t slot = 0; slot < files.size(); ++slot) {
         std::vector<uint32_t> pixels = readPicture(files[slot], static_cast<int>(slot));
         size_t bright = 0;
@@ -86,8 +99,8 @@ TEST(Pictures, BrightShapesOnADarkGround) {
     }
 }
 
-TEST(Pictures, TallStripWrapsWithoutASeam) {
-    std::vector<Written> files = writePictures();
+TEST_F(Pictures, TallStripWrapsWithoutASeam) {
+    const std::vector<Written>& files = files_;
     std::vector<uint32_t> pixels = readPicture(files[5], 5);
     const int width = PictureSpecs[5].width, height = PictureSpecs[5].height;
     auto rowDifference = [&](int a, int b) {

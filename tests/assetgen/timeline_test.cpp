@@ -8,6 +8,8 @@
 #include <set>
 #include <string>
 
+#include <unistd.h>
+
 #include "tests/assetgen/soundtrack_render.h"
 #include "timeline/script_reader.h"
 #include "timeline/script_table.h"
@@ -20,14 +22,18 @@ using assetgen::ScriptLine;
 
 TEST(Timeline, OurReaderTakesEveryLine) {
     std::vector<ScriptLine> lines = assetgen::makeTimeline();
-    std::filesystem::path path = std::filesystem::path(::testing::TempDir()) / "random.scp";
+    // A name of this process's own: tests run in parallel processes.
+    std::filesystem::path path = std::filesystem::path(::testing::TempDir()) /
+                                 ("korvanthe-assetgen-" + std::to_string(getpid()) + ".scp");
     std::string text = assetgen::formatScript(lines);
     std::FILE* file = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(file, nullptr);
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);
 
-    ASSERT_EQ(loadScript(path.string().c_str()), static_cast<int>(lines.size()));
+    int count = loadScript(path.string().c_str());
+    std::filesystem::remove(path);
+    ASSERT_EQ(count, static_cast<int>(lines.size()));
     EXPECT_LE(lines.size(), static_cast<size_t>(maxScriptEntries));
     std::set<std::string> names;
     std::set<int> commands;
