@@ -1,0 +1,122 @@
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "audio/block_streaming.h"
+#include "audio/output_settings.h"
+#include "audio/player.h"
+#include "host/main_sequence.h"
+#include "host/window.h"
+#include "platform/headless/egl_window.h"
+#include "platform/headless/headless_audio.h"
+#include "platform/headless/virtual_clock.h"
+#include "tools/soak/soak.h"
+
+namespace korvanthe::soak {
+
+namespace {
+
+constexpr uint32_t ClockOrigin = 100000; // any start; the effects see differences
+constexpr int64_t WarmUpSeconds = 60;
+constexpr auto HangLimit = std::chrono::seconds(10);
+
+struct FrameSoak {
+    int64_t frameCount;
+    int fps;
+    int64_t soundFrames = 0;
+    int64_t framesDrawn = 0;
+    bool hung = false;
+    MemoryFigures warm{0, 0};
+    int64_t largestResidentKiB = 0;
+};
+
+// Plays the virtual device on to the sound frame of video frame `frame` in
+// one step (well inside the 2 s ring), then lets the streaming thread refill.
+void playSoundTo(FrameSoak& soak, int64_t frame) {
+    const int64_t target = frame * 44100 / soak.fps;
+    const int64_t count = target - soak.soundFrames;
+    if (count <= 0) {
+        return;
+    }
+    soak.soundFrames = target;
+    if (!headlessAudioLooping()) {
+        return;
+    }
+    const uint64_t queries = headlessAudioPositionQueries();
+    if (!playHeadlessAudio(static_cast<uint32_t>(count))) {
+        return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + HangLimit;
+    while (headlessAudioPositionQueries() < queries + 2 && !threadFinished.load()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            soak.hung = true;
+            return;
+        }
+        std::this_thread::yield();
+    }
+    takeHeadlessAudioPlayed();
+}
+
+void beforeFrame(FrameSoak& soak, int64_t frame) {
+    playSoundTo(soak, frame);
+    setVirtualMilliseconds(ClockOrigin + static_cast<uint32_t>(frame * 1000 / soak.fps));
+}
+
+void afterFrame(FrameSoak& soak, int64_t frame) {
+    soak.framesDrawn = frame + 1;
+    if (frame == WarmUpSeconds * soak.fps) {
+        soak.warm = memoryFigures();
+    }
+    if (frame % (soak.fps * 60) == 0) {
+        soak.largestResidentKiB = std::max(soak.largestResidentKiB, memoryFigures().residentKiB);
+    }
+    if (frame + 1 >= soak.frameCount || soak.hung) {
+        injectKey(keyEscape, true); // a held Escape ends the loop at the next pump
+    }
+}
+
+} // namespace
+
+bool runFrameLoopSoak(int64_t seconds, int fps) {
+    FrameSoak soak{seconds * fps, fps};
+    setVirtualMilliseconds(ClockOrigin);
+    resetHeadlessWindowSystem();
+    const MemoryFigures before = memoryFigures();
+    const auto started = std::chrono::steady_clock::now();
+    MainSequenceHooks hooks;
+    hooks.beforeFrame = [&soak](int64_t frame) { beforeFrame(soak, frame); };
+    hooks.afterFrame = [&soak](int64_t frame) { afterFrame(soak, frame); };
+    runMainSequence(hooks);
+    const MemoryFigures end = memoryFigures();
+    const double cpuSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    std::printf("frames: %lld frames = %.3f h of virtual time at %d fps in %.1f s\n",
+                static_cast<long long>(soak.framesDrawn),
+                static_cast<double>(soak.framesDrawn) / fps / 3600.0, fps, cpuSeconds);
+    printMemory("frames before the demo", before);
+    printMemory("frames after warm-up", soak.warm);
+    std::printf("frames: largest resident after warm-up %lld KiB\n",
+                static_cast<long long>(soak.largestResidentKiB));
+    printMemory("frames after the demo", end);
+    if (soak.hung) {
+        std::fprintf(stderr, "korvanthe-soak: frames: the streaming thread hangs\n");
+        return false;
+    }
+    if (soak.framesDrawn < soak.frameCount) {
+        std::fprintf(stderr, "korvanthe-soak: frames: the demo ended after %lld of %lld frames\n",
+                     static_cast<long long>(soak.framesDrawn),
+                     static_cast<long long>(soak.frameCount));
+        return false;
+    }
+    if (soak.warm.residentKiB > 0 &&
+        soak.largestResidentKiB - soak.warm.residentKiB > AllowedGrowthKiB) {
+        std::fprintf(stderr, "korvanthe-soak: frames: memory grew by %lld KiB\n",
+                     static_cast<long long>(soak.largestResidentKiB - soak.warm.residentKiB));
+        return false;
+    }
+    return true;
+}
+
+} // namespace korvanthe::soak
