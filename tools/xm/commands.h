@@ -25,6 +25,7 @@ constexpr int ExitUsageError = 2;
 int runInfoCommand(const CommandArguments& arguments);
 int runRenderCommand(const CommandArguments& arguments);
 int runTraceCommand(const CommandArguments& arguments);
+int runPlayCommand(const CommandArguments& arguments);
 
 // Prints "korvanthe-xm: FILE: reason" on stderr; gives ExitFileError.
 int reportFileError(const std::string& path, const std::string& reason);

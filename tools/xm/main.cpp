@@ -15,6 +15,7 @@ constexpr XmCommand commands[] = {
     {"render", "render FILE -o OUT.wav [--seconds S] [--positions LOG]",
      korvanthe::runRenderCommand},
     {"trace", "trace FILE --ticks N", korvanthe::runTraceCommand},
+    {"play", "play FILE", korvanthe::runPlayCommand},
 };
 
 void printUsage(FILE* stream) {
