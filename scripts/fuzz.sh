@@ -4,7 +4,8 @@
 #   SECONDS  per harness (default 60)
 #   TARGET   xm, script, picture (default all three, one after another)
 # Environment: FUZZ_BUILD (build directory, default build-fuzz), FUZZ_JOBS
-# (build jobs, default 2).
+# (build jobs, default 2), SEED_BUILD (an ordinary build whose bin/ holds the
+# demo's generated song, script and picture, default build).
 # Inputs that grow coverage collect in $FUZZ_BUILD/corpus/<target>; a crash,
 # hang, leak or sanitizer report stops the run, leaves the input in
 # $FUZZ_BUILD/findings/<target>/ and makes the script exit non-zero. Commit
@@ -21,16 +22,16 @@ if [ ! -f "$build/build.ninja" ]; then
     CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DKORVANTHE_BENCH=OFF -DKORVANTHE_SANITIZE=address,undefined -DKORVANTHE_FUZZ=ON >/dev/null
 fi
-cmake --build "$build" -j "${FUZZ_JOBS:-2}" \
-    --target korvanthe_assets $(printf 'fuzz_%s ' "${targets[@]}")
+cmake --build "$build" -j "${FUZZ_JOBS:-2}" --target $(printf 'fuzz_%s ' "${targets[@]}")
 
 # Seeds: the committed ones, every earlier finding, the build's own song,
 # script and pictures, and the shared XM corpus when it is there.
 extra="$build/fuzz-seeds"
 mkdir -p "$extra/xm" "$extra/script" "$extra/picture"
-cp "$build/bin/soundtrack.xm" "$extra/xm/" 2>/dev/null || true
-cp "$build/bin/random.scp" "$extra/script/" 2>/dev/null || true
-cp "$build/bin/gridtile.tga" "$extra/picture/" 2>/dev/null || true
+generated=${SEED_BUILD:-build}/bin
+cp "$generated/soundtrack.xm" "$extra/xm/" 2>/dev/null || true
+cp "$generated/random.scp" "$extra/script/" 2>/dev/null || true
+cp "$generated/gridtile.tga" "$extra/picture/" 2>/dev/null || true
 
 status=0
 for target in "${targets[@]}"; do
