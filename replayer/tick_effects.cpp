@@ -1,6 +1,7 @@
 #include "replayer/tick_effects.h"
 
 #include <algorithm>
+#include <array>
 
 #include "replayer/channel_routines.h"
 #include "replayer/effect_numbers.h"
@@ -60,49 +61,25 @@ void arpeggio(const Module* module, Channel* channel, uint8_t parameter, const S
     channel->updateFlags |= UpdateFrequency;
 }
 
-// Rxy's volume change by code (the x); the interval decides when it runs.
+// Rxy's volume change by code (the x): codes 1 to 5 and 9 to 13 add these
+// steps; 6, 7, 14 and 15 scale; 8 changes nothing but clamps; 0 changes
+// nothing at all.
+constexpr std::array<int8_t, 16> RetrigVolumeSteps = {
+    0, -1, -2, -4, -8, -16, 0, 0, // 0..7
+    0, 1,  2,  4,  8,  16,  0, 0, // 8..15
+};
+static_assert(RetrigVolumeSteps.size() == 16, "one step per volume code");
+
 void applyRetrigVolume(Channel* channel) {
     int32_t& volume = channel->volume;
     switch (channel->retrigVolumeCode) {
     case 0: // no change and no clamp
         return;
-    case 1:
-        volume -= 1;
-        break;
-    case 2:
-        volume -= 2;
-        break;
-    case 3:
-        volume -= 4;
-        break;
-    case 4:
-        volume -= 8;
-        break;
-    case 5:
-        volume -= 16;
-        break;
     case 6:
         volume = 2 * volume / 3;
         break;
     case 7:
         volume >>= 1;
-        break;
-    case 8:
-        break; // no change, but clamped
-    case 9:
-        volume += 1;
-        break;
-    case 10:
-        volume += 2;
-        break;
-    case 11:
-        volume += 4;
-        break;
-    case 12:
-        volume += 8;
-        break;
-    case 13:
-        volume += 16;
         break;
     case 14:
         volume = 3 * volume / 2;
@@ -111,6 +88,7 @@ void applyRetrigVolume(Channel* channel) {
         volume *= 2;
         break;
     default:
+        volume += RetrigVolumeSteps[channel->retrigVolumeCode & 0x0F];
         break;
     }
     volume = std::clamp(volume, 0, 64);
