@@ -1,3 +1,5 @@
+#include <span>
+#include <string>
 #include <vector>
 
 #include "host/images.h"

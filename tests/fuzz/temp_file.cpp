@@ -1,11 +1,17 @@
 #include "tests/fuzz/temp_file.h"
 
-#include <unistd.h>
-
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "tests/fuzz/fuzz_targets.h"
+
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
 
 namespace korvanthe::fuzzing {
 
