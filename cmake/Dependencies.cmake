@@ -1,6 +1,13 @@
 # Everything here comes from Debian packages (scripts/install-deps.sh).
 find_package(Threads REQUIRED)
-if(KORVANTHE_TESTS)
+if(KORVANTHE_TESTS AND CMAKE_CROSSCOMPILING)
+  # No GoogleTest for the target system in Debian: build it from the sources
+  # that libgtest-dev installs.
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  include(GoogleTest)
+elseif(KORVANTHE_TESTS)
   find_package(GTest REQUIRED)
   include(GoogleTest)
 endif()

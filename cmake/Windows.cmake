@@ -1,0 +1,53 @@
+# Windows builds (cross-compiled with MinGW-w64): the data generators, the
+# demo's backend and the release folder with its zip.
+
+# The generators run at build time. A cross build cannot run its own
+# executables (the i686 ones not even under Wine here), so it runs the host
+# build's generators from KORVANTHE_HOST_TOOLS (a native build's bin folder):
+# they write the same files.
+set(KORVANTHE_HOST_TOOLS "" CACHE PATH "Host build's bin folder with the data generators")
+if(CMAKE_CROSSCOMPILING AND KORVANTHE_HOST_TOOLS)
+  foreach(generator korvanthe-assetgen korvanthe-demo-song)
+    if(TARGET ${generator})
+      set_property(TARGET ${generator} PROPERTY CROSSCOMPILING_EMULATOR
+        sh ${PROJECT_SOURCE_DIR}/scripts/run-host-tool.sh ${KORVANTHE_HOST_TOOLS})
+    endif()
+  endforeach()
+endif()
+
+# korvanthe-xm's play command waits on the terminal with poll(), which
+# Windows lacks: the tool stays out of the Windows build for now.
+if(TARGET korvanthe-xm)
+  set_property(TARGET korvanthe-xm PROPERTY EXCLUDE_FROM_ALL TRUE)
+endif()
+
+if(NOT TARGET korvanthe)
+  return()
+endif()
+
+# The release folder: the demo, the data it reads from its working folder
+# and a short readme, zipped beside it.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(release_name korvanthe-windows-x86)
+else()
+  set(release_name korvanthe-windows-x64)
+endif()
+set(release_root ${CMAKE_BINARY_DIR}/release)
+set(release_dir ${release_root}/${release_name})
+set(release_data soundtrack.xm random.scp gridtile.tga picture0.raw picture1.raw picture2.raw
+  korvanthe.raw tallstrip.raw random.raw)
+list(TRANSFORM release_data PREPEND ${CMAKE_BINARY_DIR}/bin/)
+add_custom_command(
+  OUTPUT ${release_root}/${release_name}.zip
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${release_dir}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${release_dir}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:korvanthe> ${release_dir}/korvanthe.exe
+  COMMAND ${CMAKE_COMMAND} -E copy ${release_data} ${release_dir}
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/platform/win32/release-readme.txt
+    ${release_dir}/README.txt
+  COMMAND ${CMAKE_COMMAND} -E chdir ${release_root}
+    ${CMAKE_COMMAND} -E tar cf ${release_name}.zip --format=zip ${release_name}
+  DEPENDS korvanthe korvanthe_assets ${PROJECT_SOURCE_DIR}/platform/win32/release-readme.txt
+  COMMENT "Laying out and zipping ${release_name}"
+  VERBATIM)
+add_custom_target(korvanthe_windows_release DEPENDS ${release_root}/${release_name}.zip)
