@@ -1,0 +1,304 @@
+// Side-by-side render speed: each song rendered to memory, 44100 Hz 16-bit
+// stereo with linear interpolation, by our player and by the peer players
+// this binary was built with. The players take turns (the order rotates each
+// round) so that the machine's load falls on all of them alike; each song is
+// rendered for the same number of frames by every player (our length of the
+// song, looping where a peer would stop). Prints each player's median frames
+// per CPU second and our ratio to the faster peer.
+//
+//   korvanthe-bench-peers [--rounds N] [--seconds S] FILE...
+//   korvanthe-bench-peers --hash [--seconds S] FILE...   (our PCM checksums)
+#include <time.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "audio/offline_render.h"
+#include "module/file_callbacks.h"
+#include "module/xm_loader.h"
+
+#if KORVANTHE_PEER_XMP
+#include <xmp.h>
+#endif
+#if KORVANTHE_PEER_OPENMPT
+#include <libopenmpt/libopenmpt.hpp>
+#endif
+
+namespace {
+
+constexpr int32_t Rate = 44100;
+constexpr int32_t ChunkFrames = 884; // every player renders in chunks of this size
+
+double cpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+std::vector<char> readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(file), {});
+}
+
+// One player: loads a song, renders `frames` frames into chunk buffers.
+struct Player {
+    const char* name;
+    bool (*load)(const std::string& path, const std::vector<char>& bytes);
+    bool (*render)(int64_t frames, int16_t* chunk); // false: the player failed
+    void (*unload)();
+};
+
+// --- ours ---
+korvanthe::Module* ourSong = nullptr;
+
+bool loadOurs(const std::string& path, const std::vector<char>&) {
+    ourSong = korvanthe::createModule(path.c_str());
+    return ourSong != nullptr;
+}
+
+bool renderOurs(int64_t frames, int16_t* chunk) {
+    if (!korvanthe::startOfflineRender(ourSong, Rate, false)) {
+        return false;
+    }
+    korvanthe::OfflineBlock block{};
+    int64_t done = 0;
+    while (done < frames && korvanthe::renderOfflineBlock(&block)) {
+        const int64_t take = std::min<int64_t>(block.frames, frames - done);
+        std::memcpy(chunk, block.pcm, static_cast<size_t>(take) * 4);
+        done += take;
+    }
+    korvanthe::stopOfflineRender();
+    return done == frames;
+}
+
+void unloadOurs() {
+    korvanthe::freeModule(ourSong);
+    ourSong = nullptr;
+}
+
+// Our song length in frames: to where playback would repeat, at most `cap`.
+int64_t ourSongFrames(int64_t cap, uint64_t* hash) {
+    uint64_t fnv = 0xCBF29CE484222325ULL;
+    int64_t done = 0;
+    if (!korvanthe::startOfflineRender(ourSong, Rate, true)) {
+        return 0;
+    }
+    korvanthe::OfflineBlock block{};
+    while (done < cap && korvanthe::renderOfflineBlock(&block)) {
+        const int64_t take = std::min<int64_t>(block.frames, cap - done);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(block.pcm);
+        for (int64_t i = 0; i < take * 4; ++i) {
+            fnv = (fnv ^ bytes[i]) * 0x100000001B3ULL;
+        }
+        done += take;
+    }
+    korvanthe::stopOfflineRender();
+    if (hash != nullptr) {
+        *hash = fnv;
+    }
+    return done;
+}
+
+#if KORVANTHE_PEER_XMP
+xmp_context xmpContext = nullptr;
+
+bool loadXmp(const std::string&, const std::vector<char>& bytes) {
+    xmpContext = xmp_create_context();
+    if (xmp_load_module_from_memory(xmpContext, bytes.data(), static_cast<long>(bytes.size())) !=
+        0) {
+        xmp_free_context(xmpContext);
+        xmpContext = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool renderXmp(int64_t frames, int16_t* chunk) {
+    if (xmp_start_player(xmpContext, Rate, 0) != 0) { // 16-bit signed stereo
+        return false;
+    }
+    xmp_set_player(xmpContext, XMP_PLAYER_INTERP, XMP_INTERP_LINEAR);
+    for (int64_t done = 0; done < frames; done += ChunkFrames) {
+        const int64_t take = std::min<int64_t>(ChunkFrames, frames - done);
+        if (xmp_play_buffer(xmpContext, chunk, static_cast<int>(take * 4), 0) != 0) {
+            xmp_end_player(xmpContext);
+            return false;
+        }
+    }
+    xmp_end_player(xmpContext);
+    return true;
+}
+
+void unloadXmp() {
+    xmp_release_module(xmpContext);
+    xmp_free_context(xmpContext);
+    xmpContext = nullptr;
+}
+#endif
+
+#if KORVANTHE_PEER_OPENMPT
+std::vector<char> openmptBytes;
+openmpt::module* openmptModule = nullptr;
+
+bool loadOpenmpt(const std::string&, const std::vector<char>& bytes) {
+    try {
+        openmptModule = new openmpt::module(bytes);
+    } catch (...) {
+        openmptModule = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool renderOpenmpt(int64_t frames, int16_t* chunk) {
+    openmptModule->set_repeat_count(-1); // loop: every player renders the same frames
+    openmptModule->set_render_param(openmpt::module::RENDER_INTERPOLATIONFILTER_LENGTH, 2);
+    openmptModule->set_position_seconds(0.0);
+    for (int64_t done = 0; done < frames; done += ChunkFrames) {
+        const size_t take = static_cast<size_t>(std::min<int64_t>(ChunkFrames, frames - done));
+        if (openmptModule->read_interleaved_stereo(Rate, take, chunk) != take) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void unloadOpenmpt() {
+    delete openmptModule;
+    openmptModule = nullptr;
+}
+#endif
+
+const Player players[] = {
+    {"korvanthe", loadOurs, renderOurs, unloadOurs},
+#if KORVANTHE_PEER_XMP
+    {"libxmp", loadXmp, renderXmp, unloadXmp},
+#endif
+#if KORVANTHE_PEER_OPENMPT
+    {"libopenmpt", loadOpenmpt, renderOpenmpt, unloadOpenmpt},
+#endif
+};
+constexpr size_t PlayerCount = std::size(players);
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+int fail(const std::string& path, const char* reason) {
+    std::fprintf(stderr, "korvanthe-bench-peers: %s: %s\n", path.c_str(), reason);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int rounds = 5;
+    double seconds = 180;
+    bool hashOnly = false;
+    std::vector<std::string> songs;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--rounds" && i + 1 < argc) {
+            rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--seconds" && i + 1 < argc) {
+            seconds = std::max(1.0, std::atof(argv[++i]));
+        } else if (arg == "--hash") {
+            hashOnly = true;
+        } else {
+            songs.push_back(arg);
+        }
+    }
+    if (songs.empty()) {
+        std::fprintf(stderr,
+                     "usage: korvanthe-bench-peers [--rounds N] [--seconds S] [--hash] FILE...\n");
+        return 2;
+    }
+    korvanthe::useStandardFileCallbacks();
+    const int64_t cap = static_cast<int64_t>(seconds * Rate);
+    std::vector<int16_t> chunk(static_cast<size_t>(ChunkFrames) * 2);
+
+    if (!hashOnly) {
+        std::printf("%-28s %8s", "song", "seconds");
+        for (const Player& player : players) {
+            std::printf(" %12s", player.name);
+        }
+        std::printf("  (Mframes per CPU second, median of %d)  ratio to the faster peer\n",
+                    rounds);
+    }
+    int status = 0;
+    for (const std::string& path : songs) {
+        const std::vector<char> bytes = readFile(path);
+        if (bytes.empty()) {
+            status = fail(path, "cannot read the file");
+            continue;
+        }
+        if (!loadOurs(path, bytes)) {
+            status = fail(path, "not a song our loader accepts");
+            continue;
+        }
+        uint64_t hash = 0;
+        const int64_t frames = ourSongFrames(cap, &hash);
+        unloadOurs();
+        const std::string name = path.substr(path.find_last_of('/') + 1);
+        if (hashOnly) {
+            std::printf("%016llx %10lld %s\n", static_cast<unsigned long long>(hash),
+                        static_cast<long long>(frames), name.c_str());
+            continue;
+        }
+        if (frames == 0) {
+            status = fail(path, "renders no frames");
+            continue;
+        }
+        std::vector<std::vector<double>> rates(PlayerCount);
+        bool failed[PlayerCount] = {};
+        for (int round = 0; round < rounds; ++round) {
+            for (size_t k = 0; k < PlayerCount; ++k) {
+                const size_t p = (k + static_cast<size_t>(round)) % PlayerCount;
+                if (failed[p] || !players[p].load(path, bytes)) {
+                    failed[p] = true;
+                    continue;
+                }
+                const double start = cpuSeconds();
+                const bool ok = players[p].render(frames, chunk.data());
+                const double spent = cpuSeconds() - start;
+                players[p].unload();
+                if (!ok) {
+                    failed[p] = true;
+                    continue;
+                }
+                rates[p].push_back(static_cast<double>(frames) / std::max(spent, 1e-9));
+            }
+        }
+        std::printf("%-28s %8.1f", name.c_str(), static_cast<double>(frames) / Rate);
+        double ours = 0;
+        double fasterPeer = 0;
+        for (size_t p = 0; p < PlayerCount; ++p) {
+            if (failed[p] || rates[p].empty()) {
+                std::printf(" %12s", "failed");
+                continue;
+            }
+            const double rate = median(rates[p]);
+            std::printf(" %12.1f", rate / 1e6);
+            if (p == 0) {
+                ours = rate;
+            } else {
+                fasterPeer = std::max(fasterPeer, rate);
+            }
+        }
+        if (ours > 0 && fasterPeer > 0) {
+            std::printf("  %.2f", ours / fasterPeer);
+        }
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    return status;
+}
