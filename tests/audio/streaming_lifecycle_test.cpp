@@ -76,40 +76,39 @@ TEST_F(StreamingLifecycleTest, RefusalsLeaveNothingPlayingAndQueriesAtZero) {
     EXPECT_FALSE(stopModule(nullptr));
 }
 
-TEST_F(StreamingLifecycleTest, QueriesAnswerZeroBeforePlayAndAfterStop) {
+TEST_F(StreamingLifecycleTest, PlayStopPlayAgainAndClose) {
     Module song = testing::numberedSong();
-    EXPECT_EQ(audibleRow(&song), 0);
+    EXPECT_EQ(audibleRow(&song), 0); // before play
     ASSERT_TRUE(playModule(&song));
-    ASSERT_TRUE(play(int64_t{5} * BlockFrames));
-    EXPECT_EQ(audibleRow(&song), 6); // block 5 ends in tick 6
+    ASSERT_TRUE(play(int64_t{130} * BlockFrames + 100));
+    ASSERT_EQ(stampIndex.load(), 30);
+    EXPECT_EQ(audibleRow(&song), 31); // block 30 ends in tick 31
     EXPECT_EQ(audibleRow(nullptr), 0);
     ASSERT_TRUE(stopModule(&song));
     EXPECT_EQ(audibleOrder(&song), 0);
     EXPECT_EQ(audibleRow(&song), 0);
-    // The stop silenced the device and ended the thread.
-    EXPECT_FALSE(headlessAudioLooping());
+    EXPECT_FALSE(headlessAudioLooping()); // the stop silenced the device
     EXPECT_TRUE(threadFinished.load());
     EXPECT_TRUE(stopModule(&song)); // stopping again is harmless
-}
 
-TEST_F(StreamingLifecycleTest, PlayStopPlayAgainStartsFromTheBeginning) {
-    Module song = testing::numberedSong();
-    ASSERT_TRUE(playModule(&song));
-    ASSERT_TRUE(play(int64_t{130} * BlockFrames + 100));
-    ASSERT_EQ(stampIndex.load(), 30);
-    ASSERT_TRUE(stopModule(&song));
     ASSERT_TRUE(playModule(&song));
     EXPECT_EQ(stampIndex.load(), 0);
     EXPECT_EQ(audibleRow(&song), 1);
     EXPECT_EQ(audibleStamp(&song).elapsedMs, 19);
     ASSERT_TRUE(play(int64_t{7} * BlockFrames));
-    EXPECT_EQ(stampIndex.load(), 7);
     EXPECT_EQ(audibleRow(&song), 8);
     // Playing without a stop in between restarts as well.
     ASSERT_TRUE(playModule(&song));
     EXPECT_EQ(stampIndex.load(), 0);
     ASSERT_TRUE(play(int64_t{3} * BlockFrames));
     EXPECT_EQ(audibleRow(&song), 4);
+
+    closeAudio();
+    EXPECT_FALSE(audioIsOpen());
+    EXPECT_TRUE(threadFinished.load());
+    EXPECT_EQ(blockRenderer.outputRing, nullptr);
+    EXPECT_EQ(audibleRow(&song), 0);
+    EXPECT_FALSE(playModule(&song));
 }
 
 // Tick handler that, once armed, holds the render it runs in until released.
@@ -152,18 +151,6 @@ TEST_F(StreamingLifecycleTest, StopWaitsForTheBlockBeingRendered) {
     EXPECT_FALSE(headlessAudioLooping());
     EXPECT_EQ(blockRenderer.stamps, nullptr);
     EXPECT_EQ(audibleRow(&song), 0);
-}
-
-TEST_F(StreamingLifecycleTest, CloseStopsPlaybackAndReleasesTheRing) {
-    Module song = testing::numberedSong();
-    ASSERT_TRUE(playModule(&song));
-    ASSERT_TRUE(play(int64_t{3} * BlockFrames));
-    closeAudio();
-    EXPECT_FALSE(audioIsOpen());
-    EXPECT_TRUE(threadFinished.load());
-    EXPECT_EQ(blockRenderer.outputRing, nullptr);
-    EXPECT_EQ(audibleRow(&song), 0);
-    EXPECT_FALSE(playModule(&song));
 }
 
 } // namespace
