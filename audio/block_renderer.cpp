@@ -30,10 +30,15 @@ void releasePlayBuffers() {
 
 bool allocatePlayBuffers() {
     size_t samples = ringSamples();
-    if (blockRenderer.outputRing == nullptr) {
-        blockRenderer.outputRing = static_cast<int16_t*>(std::calloc(samples, sizeof(int16_t)));
-    } else {
+    if (blockRenderer.outputRing != nullptr &&
+        blockRenderer.outputRingFrames >= outputSettings.ringFrames) {
         std::memset(blockRenderer.outputRing, 0, samples * sizeof(int16_t));
+    } else {
+        // A rate change reopens the device, so nothing loops the old ring.
+        releaseOutputRing();
+        blockRenderer.outputRing = static_cast<int16_t*>(std::calloc(samples, sizeof(int16_t)));
+        blockRenderer.outputRingFrames =
+            blockRenderer.outputRing != nullptr ? outputSettings.ringFrames : 0;
     }
     blockRenderer.stamps = static_cast<BlockStamp*>(
         std::calloc(static_cast<size_t>(blockCount()), sizeof(BlockStamp)));
@@ -125,6 +130,7 @@ void stopBlockRendering() {
 void releaseOutputRing() {
     std::free(blockRenderer.outputRing);
     blockRenderer.outputRing = nullptr;
+    blockRenderer.outputRingFrames = 0;
 }
 
 const int16_t* blockPcm(int32_t block) {

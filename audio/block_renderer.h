@@ -19,13 +19,14 @@ namespace korvanthe {
 // The renderer's buffers and position. Block k of each buffer covers ring
 // frames k x blockFrames .. (k + 1) x blockFrames - 1 (audio/output_settings.h).
 struct BlockRenderer {
-    int16_t* outputRing;   // ringFrames interleaved stereo frames, left first
-    float* mixBuffer;      // ringFrames stereo float frames; start 16-byte aligned
-    void* mixAllocation;   // what was allocated for mixBuffer (256 bytes larger)
-    BlockStamp* stamps;    // blockCount stamps; stamp k belongs to block k
-    int32_t renderIndex;   // block that renderBlock fills next, 0..blockCount - 1
-    int32_t tickFrame;     // frame of the current block at which the latest tick began
-    Module* currentModule; // song being rendered; null when stopped. Not owned
+    int16_t* outputRing;      // ringFrames interleaved stereo frames, left first
+    int32_t outputRingFrames; // frames outputRing was allocated for
+    float* mixBuffer;         // ringFrames stereo float frames; start 16-byte aligned
+    void* mixAllocation;      // what was allocated for mixBuffer (256 bytes larger)
+    BlockStamp* stamps;       // blockCount stamps; stamp k belongs to block k
+    int32_t renderIndex;      // block that renderBlock fills next, 0..blockCount - 1
+    int32_t tickFrame;        // frame of the current block at which the latest tick began
+    Module* currentModule;    // song being rendered; null when stopped. Not owned
 };
 
 extern BlockRenderer blockRenderer;
@@ -33,7 +34,8 @@ extern BlockRenderer blockRenderer;
 // Play start: the song start of the replayer (order 0, row 0, tempo and
 // channels reset), every voice silenced, currentModule = module, the play
 // buffers allocated zero-filled (outputRing is reused if still allocated
-// from an earlier play) and renderIndex 0. Whatever was being rendered
+// from an earlier play when large enough for the current geometry; a
+// smaller one, left from another rate, is replaced) and renderIndex 0. Whatever was being rendered
 // before is stopped first. Requires configureOutput (a sample rate) first.
 // Returns false for a null module or an unconfigured output (changing
 // nothing) and for a failed allocation (leaving nothing playing).

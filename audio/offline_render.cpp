@@ -28,6 +28,7 @@ struct SongEndWatch {
 struct OfflineRender {
     bool running;
     bool watchSongEnd;
+    bool ownsRing; // the ring was allocated for this render, not left by live playback
     SongEndWatch watch;
 };
 
@@ -70,6 +71,9 @@ bool startOfflineRender(Module* module, int32_t sampleRate, bool watchSongEnd) {
         return false;
     }
     configureOutput(sampleRate);
+    // A ring left by live playback may still be looped by the device: it is
+    // reused here but never released.
+    offline.ownsRing = blockRenderer.outputRing == nullptr;
     if (!startBlockRendering(module)) {
         return false;
     }
@@ -109,7 +113,9 @@ void stopOfflineRender() {
     }
     if (offline.running) {
         stopBlockRendering();
-        releaseOutputRing();
+        if (offline.ownsRing) {
+            releaseOutputRing();
+        }
     }
     offline.running = false;
     offline.watchSongEnd = false;

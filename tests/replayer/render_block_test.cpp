@@ -19,6 +19,23 @@ TEST(RenderBlock, RefusesWithoutSongOrOutput) {
     EXPECT_EQ(blockRenderer.currentModule, nullptr);
 }
 
+TEST(RenderBlock, RingLeftAtALowerRateIsReplacedNotOverrun) {
+    ModulePtr module = loadModuleFromBytes(writeXm(replaySong()));
+    ASSERT_NE(module, nullptr);
+    configureOutput(11025);
+    ASSERT_TRUE(startBlockRendering(module.get()));
+    stopBlockRendering(); // the ring stays, as for a device still looping it
+    ASSERT_NE(blockRenderer.outputRing, nullptr);
+    configureOutput(48000);
+    ASSERT_TRUE(startBlockRendering(module.get()));
+    EXPECT_GE(blockRenderer.outputRingFrames, 96000);
+    for (int block = 0; block < 100; ++block) {
+        renderBlock(); // the sanitizers see any write past the ring
+    }
+    stopBlockRendering();
+    releaseOutputRing();
+}
+
 TEST(RenderBlock, TicksElapsedTimeAndTempoChangesInBlocks) {
     XmSong song = replaySong();
     song.patterns[0].at(1, 0) = {0, 0, 0, 15, 0x20}; // row 1: BPM 32, 3445 frames a tick
