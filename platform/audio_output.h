@@ -29,8 +29,11 @@ bool audioOutputIsOpen();
 bool startAudioLoop(const int16_t* buffer, uint32_t byteCount);
 
 // Bytes played since the loop started, counting every pass through the
-// buffer (64 bits: it does not wrap in the program's lifetime). Returns false
-// when no loop plays or the device cannot tell. Any thread.
+// buffer (64 bits: it does not wrap in the program's lifetime; a device that
+// counts in 32 bits, as waveOut does, is extended by its backend, which sees
+// every wrap since it is asked every few milliseconds). Returns false when no
+// loop plays or the device cannot tell, or tells in another unit than bytes.
+// Any thread.
 bool audioPlayPositionBytes(uint64_t* bytes);
 
 // Stops the loop at once; the device no longer reads the buffer when this
