@@ -1,7 +1,7 @@
 // Start-up cost of live playback: playerPlay renders the whole ring (100
 // blocks, about two seconds of sound) on the calling thread before the
-// device starts. Measured on the headless device with the corpus songs given
-// on the command line, or the corpus's songs/ folder.
+// device starts. Measured on the headless device with the songs given on the
+// command line, or the songs of bench/common/bench_songs.h.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -10,6 +10,7 @@
 
 #include "audio/block_streaming.h"
 #include "audio/player.h"
+#include "bench/common/bench_songs.h"
 
 namespace {
 
@@ -31,16 +32,7 @@ void playerPlayStartUp(benchmark::State& state, std::string path) {
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    std::vector<std::string> songs(argv + 1, argv + argc);
-    if (songs.empty()) {
-        std::error_code error;
-        const std::filesystem::path dir =
-            std::filesystem::path(KORVANTHE_SHARED_DIR) / "xm-corpus" / "songs";
-        for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
-            songs.push_back(entry.path().string());
-        }
-    }
-    for (const std::string& song : songs) {
+    for (const std::string& song : korvanthe::bench::benchSongs(argc, argv)) {
         benchmark::RegisterBenchmark(
             ("playerPlay/" + std::filesystem::path(song).filename().string()).c_str(),
             playerPlayStartUp, song)

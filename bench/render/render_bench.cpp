@@ -1,6 +1,9 @@
-// Rendering speed: each song given on the command line (or each song of the
-// corpus's songs/ folder) rendered from its start to where it ends, as the
-// render command does. "song_s_per_cpu_s" is seconds of song per CPU second.
+// Whole songs: each song given on the command line (or the songs of
+// bench/common/bench_songs.h) rendered through the block renderer to memory,
+// from its start to where it ends (at most 30 minutes), as the render command
+// does; and the time the loader takes to make a Module of each file.
+//   frames_per_cpu_s   output frames per CPU second
+//   x_realtime         seconds of song per CPU second
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -8,6 +11,7 @@
 #include <vector>
 
 #include "audio/offline_render.h"
+#include "bench/common/bench_songs.h"
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
 
@@ -35,28 +39,35 @@ void renderSong(benchmark::State& state, std::string path) {
         korvanthe::stopOfflineRender();
         frames += rendered;
     }
-    state.counters["song_s_per_cpu_s"] =
+    state.counters["frames_per_cpu_s"] =
+        benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
         benchmark::Counter(static_cast<double>(frames) / Rate, benchmark::Counter::kIsRate);
     korvanthe::freeModule(song);
+}
+
+void loadSong(benchmark::State& state, std::string path) {
+    korvanthe::useStandardFileCallbacks();
+    for (auto _ : state) {
+        korvanthe::Module* song = korvanthe::createModule(path.c_str());
+        if (song == nullptr) {
+            state.SkipWithError(("cannot load " + path).c_str());
+            return;
+        }
+        korvanthe::freeModule(song);
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    std::vector<std::string> songs(argv + 1, argv + argc);
-    if (songs.empty()) {
-        std::error_code error;
-        const std::filesystem::path dir =
-            std::filesystem::path(KORVANTHE_SHARED_DIR) / "xm-corpus" / "songs";
-        for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
-            songs.push_back(entry.path().string());
-        }
-    }
-    for (const std::string& song : songs) {
-        benchmark::RegisterBenchmark(
-            ("render/" + std::filesystem::path(song).filename().string()).c_str(), renderSong, song)
+    for (const std::string& song : korvanthe::bench::benchSongs(argc, argv)) {
+        const std::string name = std::filesystem::path(song).filename().string();
+        benchmark::RegisterBenchmark(("render/" + name).c_str(), renderSong, song)
             ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("load/" + name).c_str(), loadSong, song)
+            ->Unit(benchmark::kMicrosecond);
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
