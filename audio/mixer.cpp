@@ -1,6 +1,7 @@
 #include "audio/mixer.h"
 
 #include <cmath>
+#include <cstddef>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -371,7 +372,7 @@ void mixVoice(Voice& voice, float* out, int32_t frameCount) {
                 // value (at most the sign of a zero, which the clipper drops):
                 // only its position moves on.
                 position = positionAfter(position, signedStep, static_cast<uint64_t>(pairs) * 2);
-                out += static_cast<ptrdiff_t>(pairs) * 4;
+                out += static_cast<std::ptrdiff_t>(pairs) * 4;
                 pairs = 0;
             }
 #if KORVANTHE_MIXER_AVX2
@@ -379,7 +380,7 @@ void mixVoice(Voice& voice, float* out, int32_t frameCount) {
                 const int32_t quads = pairs >> 1;
                 position =
                     mixSteadyQuads(out, data, position, signedStep, gainLeft, gainRight, quads);
-                out += static_cast<ptrdiff_t>(quads) * 8;
+                out += static_cast<std::ptrdiff_t>(quads) * 8;
                 pairs -= quads * 2;
             }
 #endif
