@@ -1,5 +1,6 @@
 #include "audio/mixer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -27,6 +28,7 @@ namespace {
 constexpr double GainPerVolume = static_cast<double>(1.0f / 255.0f);
 constexpr double WeightUnit = 1.0 / 2147483648.0;         // 2^-31: one step of the 31-bit weight
 constexpr uint64_t BoundaryUnitLimit = uint64_t{1} << 56; // 2^24 frames in 32.32
+constexpr int32_t RampChunkFrames = 64; // ramp gains are worked out this many frames ahead
 
 // Positions and steps as one 64-bit 32.32 value. Sums and differences wrap
 // as unsigned values; comparisons take them as signed.
@@ -138,44 +140,72 @@ const bool cpuHasAvx2 = [] {
     return __builtin_cpu_supports("avx2") != 0;
 }();
 
-// Steady frames four at a time in AVX2: lane k of each vector is frame k of
-// the quad, and every lane does the double operations of mixFrame in its
-// order (packed IEEE operations round as scalar ones do, and without the fma
-// target nothing is fused), so the floats are those of four mixFrame calls.
-// The positions advance in scalar registers, and the two 16-bit frames each
-// output frame reads come as one 32-bit load (the frame after the position is
-// always readable: the guard frame); a gather instruction was slower.
-// Returns the position after quads x 4 frames.
+// Four frames in AVX2: lane k of each vector is frame k of the quad, and
+// every lane does the double operations of mixFrame in its order (packed
+// IEEE operations round as scalar ones do, and without the fma target
+// nothing is fused), so the floats are those of four mixFrame calls. The
+// positions advance in scalar registers, and the two 16-bit frames each
+// output frame reads come as one 32-bit load (the frame after the position
+// is always readable: the guard frame); a gather instruction was slower.
+
+// The interpolated values of the four frames from `position` on; moves
+// `position` four frames on.
+__attribute__((target("avx2"))) inline __m256d quadValues(const int16_t* data, uint64_t& position,
+                                                          uint64_t signedStep) {
+    const uint64_t first = position;
+    const uint64_t second = advance(first, signedStep);
+    const uint64_t third = advance(second, signedStep);
+    const uint64_t fourth = advance(third, signedStep);
+    position = advance(fourth, signedStep);
+    const __m128i pairs = _mm_setr_epi32(framePair(data, first), framePair(data, second),
+                                         framePair(data, third), framePair(data, fourth));
+    const __m128i halves = _mm_setr_epi32(halfFraction(first), halfFraction(second),
+                                          halfFraction(third), halfFraction(fourth));
+    const __m128i firsts = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
+    const __m128i rises = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), firsts);
+    const __m256d weights = _mm256_mul_pd(_mm256_cvtepi32_pd(halves), _mm256_set1_pd(WeightUnit));
+    return _mm256_add_pd(_mm256_cvtepi32_pd(firsts),
+                         _mm256_mul_pd(weights, _mm256_cvtepi32_pd(rises)));
+}
+
+// Adds the four values times the gains (left, right, left, right of frames 0
+// and 1, then of frames 2 and 3) into four frames of the mix buffer.
+__attribute__((target("avx2"))) inline void addQuad(float* out, __m256d values, __m256d frontGains,
+                                                    __m256d backGains) {
+    const __m256 mixed = _mm256_loadu_ps(out); // L0 R0 L1 R1 L2 R2 L3 R3
+    const __m256d front =
+        _mm256_add_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(mixed)),
+                      _mm256_mul_pd(_mm256_permute4x64_pd(values, 0x50), frontGains));
+    const __m256d back =
+        _mm256_add_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(mixed, 1)),
+                      _mm256_mul_pd(_mm256_permute4x64_pd(values, 0xFA), backGains));
+    _mm256_storeu_ps(out, _mm256_set_m128(_mm256_cvtpd_ps(back), _mm256_cvtpd_ps(front)));
+}
+
+// Steady frames, four at a time. Returns the position after quads x 4 frames.
 __attribute__((target("avx2"))) uint64_t mixSteadyQuads(float* out, const int16_t* data,
                                                         uint64_t position, uint64_t signedStep,
                                                         float gainLeft, float gainRight,
                                                         int32_t quads) {
-    const __m256d weightUnit = _mm256_set1_pd(WeightUnit);
     const __m256d gains = _mm256_setr_pd(gainLeft, gainRight, gainLeft, gainRight);
     for (int32_t q = 0; q < quads; ++q) {
-        const uint64_t first = position;
-        const uint64_t second = advance(first, signedStep);
-        const uint64_t third = advance(second, signedStep);
-        const uint64_t fourth = advance(third, signedStep);
-        position = advance(fourth, signedStep);
-        const __m128i pairs = _mm_setr_epi32(framePair(data, first), framePair(data, second),
-                                             framePair(data, third), framePair(data, fourth));
-        const __m128i halves = _mm_setr_epi32(halfFraction(first), halfFraction(second),
-                                              halfFraction(third), halfFraction(fourth));
-        const __m128i firsts = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
-        const __m128i rises = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), firsts);
-        const __m256d weights = _mm256_mul_pd(_mm256_cvtepi32_pd(halves), weightUnit);
-        const __m256d values = _mm256_add_pd(_mm256_cvtepi32_pd(firsts),
-                                             _mm256_mul_pd(weights, _mm256_cvtepi32_pd(rises)));
-        const __m256 mixed = _mm256_loadu_ps(out); // L0 R0 L1 R1 L2 R2 L3 R3
-        const __m256d front =
-            _mm256_add_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(mixed)),
-                          _mm256_mul_pd(_mm256_permute4x64_pd(values, 0x50), gains));
-        const __m256d back =
-            _mm256_add_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(mixed, 1)),
-                          _mm256_mul_pd(_mm256_permute4x64_pd(values, 0xFA), gains));
-        _mm256_storeu_ps(out, _mm256_set_m128(_mm256_cvtpd_ps(back), _mm256_cvtpd_ps(front)));
+        addQuad(out, quadValues(data, position, signedStep), gains, gains);
         out += 8;
+    }
+    return position;
+}
+
+// Ramp frames, four at a time, with each frame's gains from gainPairs (left,
+// right per frame). Returns the position after quads x 4 frames.
+__attribute__((target("avx2"))) uint64_t mixRampQuads(float* out, const int16_t* data,
+                                                      uint64_t position, uint64_t signedStep,
+                                                      const float* gainPairs, int32_t quads) {
+    for (int32_t q = 0; q < quads; ++q) {
+        addQuad(out, quadValues(data, position, signedStep),
+                _mm256_cvtps_pd(_mm_loadu_ps(gainPairs)),
+                _mm256_cvtps_pd(_mm_loadu_ps(gainPairs + 4)));
+        out += 8;
+        gainPairs += 8;
     }
     return position;
 }
@@ -348,12 +378,35 @@ void mixVoice(Voice& voice, float* out, int32_t frameCount) {
             float gainRight = levelGain(voice.levelRight);
             const float stepLeft = voice.rampStepLeft;
             const float stepRight = voice.rampStepRight;
-            for (int32_t i = 0; i < pass.frames; ++i) {
-                mixFrame(out, data, position, gainLeft, gainRight);
-                gainLeft = toSingle(static_cast<double>(gainLeft) + stepLeft);
-                gainRight = toSingle(static_cast<double>(gainRight) + stepRight);
-                position = advance(position, signedStep);
-                out += 2;
+            // The gains of a stretch of frames first (the first frame takes
+            // the starting gains), then the frames.
+            for (int32_t done = 0; done < pass.frames;) {
+                const int32_t count = std::min(pass.frames - done, RampChunkFrames);
+                alignas(16) float gainPairs[RampChunkFrames * 2];
+                for (int32_t i = 0; i < count; ++i) {
+                    gainPairs[2 * i] = gainLeft;
+                    gainPairs[2 * i + 1] = gainRight;
+                    // A float sum: the same as rounding the double sum to
+                    // float, since double holds more than twice float's
+                    // precision (two roundings of a sum then agree with one).
+                    gainLeft += stepLeft;
+                    gainRight += stepRight;
+                }
+                int32_t i = 0;
+#if KORVANTHE_MIXER_AVX2
+                if (cpuHasAvx2) {
+                    const int32_t quads = count >> 2;
+                    position = mixRampQuads(out, data, position, signedStep, gainPairs, quads);
+                    out += static_cast<std::ptrdiff_t>(quads) * 8;
+                    i = quads * 4;
+                }
+#endif
+                for (; i < count; ++i) {
+                    mixFrame(out, data, position, gainPairs[2 * i], gainPairs[2 * i + 1]);
+                    position = advance(position, signedStep);
+                    out += 2;
+                }
+                done += count;
             }
             voice.levelLeft = static_cast<int32_t>(std::nearbyint(gainLeft * 255.0 * 256.0));
             voice.levelRight = static_cast<int32_t>(std::nearbyint(gainRight * 255.0 * 256.0));
