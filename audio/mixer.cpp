@@ -143,24 +143,52 @@ const bool cpuHasAvx2 = [] {
 // Four frames in AVX2: lane k of each vector is frame k of the quad, and
 // every lane does the double operations of mixFrame in its order (packed
 // IEEE operations round as scalar ones do, and without the fma target
-// nothing is fused), so the floats are those of four mixFrame calls. The
-// positions advance in scalar registers, and the two 16-bit frames each
-// output frame reads come as one 32-bit load (the frame after the position
-// is always readable: the guard frame); a gather instruction was slower.
+// nothing is fused), so the floats are those of four mixFrame calls. The two
+// 16-bit frames each output frame reads come as one 32-bit load (the frame
+// after the position is always readable: the guard frame); a gather
+// instruction was slower.
+//
+// Positions without the per-frame clearing: frame k of a run of frames is at
+// start + k x stride, with start = the first position with its lowest bit
+// cleared, plus 1 for an odd step, and stride = the step less that 1. From
+// the second frame on that is the very position advance gives; for the first
+// it differs at most in the lowest bit, which neither the frame index nor
+// the 31-bit weight reads.
+struct QuadPositions {
+    uint64_t next;   // position of the quad's first frame (as above)
+    uint64_t stride; // per frame
+    __m256i lanes;   // the quad's four positions, frame k in lane k
+};
 
-// The interpolated values of the four frames from `position` on; moves
-// `position` four frames on.
-__attribute__((target("avx2"))) inline __m256d quadValues(const int16_t* data, uint64_t& position,
-                                                          uint64_t signedStep) {
-    const uint64_t first = position;
-    const uint64_t second = advance(first, signedStep);
-    const uint64_t third = advance(second, signedStep);
-    const uint64_t fourth = advance(third, signedStep);
-    position = advance(fourth, signedStep);
-    const __m128i pairs = _mm_setr_epi32(framePair(data, first), framePair(data, second),
-                                         framePair(data, third), framePair(data, fourth));
-    const __m128i halves = _mm_setr_epi32(halfFraction(first), halfFraction(second),
-                                          halfFraction(third), halfFraction(fourth));
+__attribute__((target("avx2"))) inline QuadPositions startQuads(uint64_t position,
+                                                                uint64_t signedStep) {
+    const uint64_t odd = signedStep & 1;
+    QuadPositions quad{};
+    quad.stride = signedStep - odd;
+    quad.next = (position & ~uint64_t{1}) + odd;
+    quad.lanes = _mm256_setr_epi64x(static_cast<long long>(quad.next),
+                                    static_cast<long long>(quad.next + quad.stride),
+                                    static_cast<long long>(quad.next + 2 * quad.stride),
+                                    static_cast<long long>(quad.next + 3 * quad.stride));
+    return quad;
+}
+
+// The interpolated values of the next four frames; moves the quad on.
+__attribute__((target("avx2"))) inline __m256d quadValues(const int16_t* data,
+                                                          QuadPositions& quad) {
+    const uint64_t first = quad.next;
+    const uint64_t stride = quad.stride;
+    const __m128i pairs =
+        _mm_setr_epi32(framePair(data, first), framePair(data, first + stride),
+                       framePair(data, first + 2 * stride), framePair(data, first + 3 * stride));
+    // The low words of the lanes (the fractions), halved: the weights in 2^-31.
+    const __m128i halves =
+        _mm_srli_epi32(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+                           quad.lanes, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7))),
+                       1);
+    quad.next = first + 4 * stride;
+    quad.lanes =
+        _mm256_add_epi64(quad.lanes, _mm256_set1_epi64x(static_cast<long long>(4 * stride)));
     const __m128i firsts = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
     const __m128i rises = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), firsts);
     const __m256d weights = _mm256_mul_pd(_mm256_cvtepi32_pd(halves), _mm256_set1_pd(WeightUnit));
@@ -187,12 +215,16 @@ __attribute__((target("avx2"))) uint64_t mixSteadyQuads(float* out, const int16_
                                                         uint64_t position, uint64_t signedStep,
                                                         float gainLeft, float gainRight,
                                                         int32_t quads) {
+    if (quads <= 0) {
+        return position;
+    }
+    QuadPositions quad = startQuads(position, signedStep);
     const __m256d gains = _mm256_setr_pd(gainLeft, gainRight, gainLeft, gainRight);
     for (int32_t q = 0; q < quads; ++q) {
-        addQuad(out, quadValues(data, position, signedStep), gains, gains);
+        addQuad(out, quadValues(data, quad), gains, gains);
         out += 8;
     }
-    return position;
+    return quad.next;
 }
 
 // Ramp frames, four at a time, with each frame's gains from gainPairs (left,
@@ -200,14 +232,17 @@ __attribute__((target("avx2"))) uint64_t mixSteadyQuads(float* out, const int16_
 __attribute__((target("avx2"))) uint64_t mixRampQuads(float* out, const int16_t* data,
                                                       uint64_t position, uint64_t signedStep,
                                                       const float* gainPairs, int32_t quads) {
+    if (quads <= 0) {
+        return position;
+    }
+    QuadPositions quad = startQuads(position, signedStep);
     for (int32_t q = 0; q < quads; ++q) {
-        addQuad(out, quadValues(data, position, signedStep),
-                _mm256_cvtps_pd(_mm_loadu_ps(gainPairs)),
+        addQuad(out, quadValues(data, quad), _mm256_cvtps_pd(_mm_loadu_ps(gainPairs)),
                 _mm256_cvtps_pd(_mm_loadu_ps(gainPairs + 4)));
         out += 8;
         gainPairs += 8;
     }
-    return position;
+    return quad.next;
 }
 #endif
 
