@@ -8,10 +8,10 @@
 namespace korvanthe {
 
 struct OutputSettings {
-    int32_t sampleRate;      // output frames per second
-    float secondsPerFrame;   // 1 / sampleRate in single precision
-    int32_t blockFrames;     // ~20 ms, a multiple of 4 frames
-    int32_t ringFrames;      // 100 blocks, ~2 s
+    int32_t sampleRate;    // output frames per second
+    float secondsPerFrame; // 1 / sampleRate in single precision
+    int32_t blockFrames;   // ~20 ms, a multiple of 4 frames
+    int32_t ringFrames;    // 100 blocks, ~2 s
 };
 
 constexpr int32_t BufferMilliseconds = 1000;
