@@ -9,9 +9,12 @@
 #include <emmintrin.h>
 #define KORVANTHE_MIXER_SSE2 1
 #endif
-// AVX2 is chosen at run time where the CPU has it. GCC and Clang only, and not
-// on Windows: MinGW does not align the stack for spilled 32-byte registers.
-#if KORVANTHE_MIXER_SSE2 && (defined(__GNUC__) || defined(__clang__)) && !defined(_WIN32)
+// AVX2 is chosen at run time where the CPU has it, with GCC and Clang. On
+// Windows, where GCC cannot align the stack for spilled 32-byte registers,
+// audio/CMakeLists.txt has this file assembled with unaligned vector moves
+// (KORVANTHE_UNALIGNED_VECTOR_MOVES); without that the AVX2 code stays out.
+#if KORVANTHE_MIXER_SSE2 && (defined(__GNUC__) || defined(__clang__)) &&                           \
+    (!defined(_WIN32) || defined(KORVANTHE_UNALIGNED_VECTOR_MOVES))
 #include <immintrin.h>
 #define KORVANTHE_MIXER_AVX2 1
 #endif
