@@ -42,6 +42,7 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${release_dir}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${release_dir}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:korvanthe> ${release_dir}/korvanthe.exe
+  COMMAND ${CMAKE_STRIP} ${release_dir}/korvanthe.exe
   COMMAND ${CMAKE_COMMAND} -E copy ${release_data} ${release_dir}
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/platform/win32/release-readme.txt
     ${release_dir}/README.txt

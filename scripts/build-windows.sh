@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Cross-compiles Korvanthe for Windows with MinGW-w64 and lays out the
+# release folders with their zips.
+#
+#   bash scripts/build-windows.sh [i686|x86_64|all] [--no-tests]
+#
+# i686 (32-bit) is the primary target; all (the default) builds both. Each
+# goes to build-windows-<arch>/; the release is build-windows-<arch>/release/
+# korvanthe-windows-x86(.zip) or -x64(.zip). The data the demo reads are
+# written by the generators of a native build (build/, made here when
+# missing). Needs the Debian package mingw-w64.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+arches=(i686 x86_64)
+tests=ON
+for argument in "$@"; do
+    case "$argument" in
+    i686 | x86_64) arches=("$argument") ;;
+    all) arches=(i686 x86_64) ;;
+    --no-tests) tests=OFF ;;
+    *)
+        echo "usage: bash scripts/build-windows.sh [i686|x86_64|all] [--no-tests]" >&2
+        exit 2
+        ;;
+    esac
+done
+for arch in "${arches[@]}"; do
+    if ! command -v "$arch-w64-mingw32-g++-posix" >/dev/null; then
+        echo "$arch-w64-mingw32-g++-posix not found: install the Debian package mingw-w64" >&2
+        exit 1
+    fi
+done
+
+# The generators, built natively.
+host_build=${KORVANTHE_HOST_BUILD:-build}
+if [[ ! -f "$host_build/CMakeCache.txt" ]]; then
+    cmake -S . -B "$host_build" -G Ninja
+fi
+cmake --build "$host_build" --target korvanthe-assetgen korvanthe-demo-song
+host_tools=$(cd "$host_build/bin" && pwd)
+
+for arch in "${arches[@]}"; do
+    build=build-windows-$arch
+    cmake -S . -B "$build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/mingw-w64-$arch.cmake" \
+        -DKORVANTHE_HOST_TOOLS="$host_tools" -DKORVANTHE_TESTS=$tests -DKORVANTHE_BENCH=OFF
+    cmake --build "$build"
+    cmake --build "$build" --target korvanthe_windows_release
+    ls "$build"/release/*.zip
+done
