@@ -17,7 +17,7 @@
 namespace korvanthe {
 namespace {
 
-using assetgen::PictureSpecs;
+using assetgen::PictureLayouts;
 
 struct Written {
     std::filesystem::path path;
@@ -51,12 +51,12 @@ class Pictures : public ::testing::Test {
 };
 
 std::vector<uint32_t> readPicture(const Written& file, int slot) {
-    const assetgen::PictureSpec& spec = PictureSpecs[slot];
-    std::vector<uint32_t> pixels(static_cast<size_t>(spec.width) * spec.height);
+    const assetgen::PictureLayout& layout = PictureLayouts[slot];
+    std::vector<uint32_t> pixels(static_cast<size_t>(layout.width) * layout.height);
     bool complete = slot == 0
                         ? readTarga(file.path.string().c_str(), pixels)
-                        : readRawRGB(file.path.string().c_str(), pixels, spec.width, spec.height);
-    EXPECT_TRUE(complete) << spec.fileName;
+                        : readRawRGB(file.path.string().c_str(), pixels, layout.width, layout.height);
+    EXPECT_TRUE(complete) << layout.fileName;
     return pixels;
 }
 
@@ -66,20 +66,20 @@ int brightest(uint32_t pixel) {
 
 TEST_F(Pictures, ReadByTheDemoAtTheirSizes) {
     const std::vector<Written>& files = files_;
-    ASSERT_EQ(files.size(), PictureSpecs.size());
+    ASSERT_EQ(files.size(), PictureLayouts.size());
     for (size_t slot = 0; slot < files.size(); ++slot) {
-        const assetgen::PictureSpec& spec = PictureSpecs[slot];
-        EXPECT_EQ(files[slot].path.filename(), spec.fileName);
+        const assetgen::PictureLayout& layout = PictureLayouts[slot];
+        EXPECT_EQ(files[slot].path.filename(), layout.fileName);
         size_t header = slot == 0 ? 18 : 0;
-        EXPECT_EQ(files[slot].bytes, header + static_cast<size_t>(spec.width) * spec.height * 3)
-            << spec.fileName;
+        EXPECT_EQ(files[slot].bytes, header + static_cast<size_t>(layout.width) * layout.height * 3)
+            << layout.fileName;
     }
     // The Targa header: uncompressed true colour, its size, 24 bits a pixel.
     std::vector<uint8_t> targa = assetgen::makePictures()[0].bytes;
     ASSERT_GE(targa.size(), 18u);
     EXPECT_EQ(targa[2], 2);
-    EXPECT_EQ(targa[12] | targa[13] << 8, PictureSpecs[0].width);
-    EXPECT_EQ(targa[14] | targa[15] << 8, PictureSpecs[0].height);
+    EXPECT_EQ(targa[12] | targa[13] << 8, PictureLayouts[0].width);
+    EXPECT_EQ(targa[14] | targa[15] << 8, PictureLayouts[0].height);
     EXPECT_EQ(targa[16], 24);
 }
 
@@ -94,15 +94,15 @@ TEST_F(Pictures, BrightShapesOnADarkGround) {
             level += brightest(pixel);
         }
         level /= static_cast<double>(pixels.size());
-        EXPECT_GT(bright, pixels.size() / 200) << PictureSpecs[slot].fileName;
-        EXPECT_LT(level, 80.0) << PictureSpecs[slot].fileName;
+        EXPECT_GT(bright, pixels.size() / 200) << PictureLayouts[slot].fileName;
+        EXPECT_LT(level, 80.0) << PictureLayouts[slot].fileName;
     }
 }
 
 TEST_F(Pictures, TallStripWrapsWithoutASeam) {
     const std::vector<Written>& files = files_;
     std::vector<uint32_t> pixels = readPicture(files[5], 5);
-    const int width = PictureSpecs[5].width, height = PictureSpecs[5].height;
+    const int width = PictureLayouts[5].width, height = PictureLayouts[5].height;
     auto rowDifference = [&](int a, int b) {
         long sum = 0;
         for (int x = 0; x < width; ++x) {

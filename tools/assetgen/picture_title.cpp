@@ -112,7 +112,7 @@ void drawTitle(Canvas& canvas) {
 } // namespace
 
 Canvas drawTitlePicture() {
-    Canvas canvas(PictureSpecs[4].width, PictureSpecs[4].height, 640.0f, 480.0f);
+    Canvas canvas(PictureLayouts[4].width, PictureLayouts[4].height, 640.0f, 480.0f);
     addStars(canvas, 260, 0x7A11u, 0.5f);
     drawSun(canvas);
     drawFloor(canvas);

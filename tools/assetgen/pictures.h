@@ -12,14 +12,14 @@
 
 namespace korvanthe::assetgen {
 
-struct PictureSpec {
+struct PictureLayout {
     const char* fileName;
     int width;  // texels
     int height; // texels
 };
 
 // In texture slot order: the demo loads them into slots 0 to 6.
-constexpr std::array<PictureSpec, 7> PictureSpecs = {{
+constexpr std::array<PictureLayout, 7> PictureLayouts = {{
     {"gridtile.tga", 256, 256},
     {"picture0.raw", 512, 256},
     {"picture1.raw", 512, 256},
@@ -37,7 +37,7 @@ struct PictureFile {
 // Every picture, encoded as its file, in slot order.
 std::vector<PictureFile> makePictures();
 
-// The single pictures (texel sizes from PictureSpecs).
+// The single pictures (texel sizes from PictureLayouts).
 Canvas drawGridTile();
 Canvas drawIntroPicture();     // picture0.raw
 Canvas drawCodePicture();      // picture1.raw

@@ -13,7 +13,7 @@ Canvas drawGridTile() {
     // The lattice adds some forty planes of this tile over each other at a
     // fifth of its brightness, so the tile is mostly black with thin lines:
     // where many planes line up the lines glow white, the rest stays deep blue.
-    Canvas canvas(PictureSpecs[0].width, PictureSpecs[0].height, 256.0f, 256.0f);
+    Canvas canvas(PictureLayouts[0].width, PictureLayouts[0].height, 256.0f, 256.0f);
     addGlowSpot(canvas, 128, 128, 120, {0.0f, 0.01f, 0.04f});
 
     std::vector<Segment> minor;
@@ -68,7 +68,7 @@ Canvas drawTallStrip() {
     // Shown stretched over the whole screen and scrolled with wrap-around,
     // so everything here repeats with the picture height (480 design units).
     constexpr float Height = 480.0f;
-    Canvas canvas(PictureSpecs[5].width, PictureSpecs[5].height, 640.0f, Height);
+    Canvas canvas(PictureLayouts[5].width, PictureLayouts[5].height, 640.0f, Height);
     for (int y = 0; y < canvas.height; ++y) {
         for (int x = 0; x < canvas.width; ++x) {
             float dx = (canvas.centreX(x) - 320.0f) / 170.0f;

@@ -13,7 +13,7 @@ constexpr float ScreenHeight = 480.0f;
 constexpr float CentreX = ScreenWidth / 2;
 
 Canvas screenCanvas(int slot) {
-    return Canvas(PictureSpecs[slot].width, PictureSpecs[slot].height, ScreenWidth, ScreenHeight);
+    return Canvas(PictureLayouts[slot].width, PictureLayouts[slot].height, ScreenWidth, ScreenHeight);
 }
 
 // A thin line of light under a heading.
