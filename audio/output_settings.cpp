@@ -5,6 +5,10 @@ namespace korvanthe {
 OutputSettings outputSettings{};
 
 void configureOutput(int32_t sampleRate) {
+    if (sampleRate < 1 || sampleRate > HighestSampleRate) {
+        outputSettings = OutputSettings{}; // nothing can render without a rate
+        return;
+    }
     outputSettings.sampleRate = sampleRate;
     outputSettings.secondsPerFrame = 1.0f / static_cast<float>(sampleRate);
     // 20 ms in whole frames, rounded up to a multiple of 4.

@@ -15,10 +15,13 @@ struct OutputSettings {
 };
 
 constexpr int32_t BufferMilliseconds = 1000;
+constexpr int32_t HighestSampleRate = 1000000;
 
 extern OutputSettings outputSettings;
 
 // Fixes the settings for a rate: at 44100 Hz 884 frames a block and 88400 a ring.
+// A rate outside 1..HighestSampleRate clears them all to 0, which the block
+// renderer refuses.
 void configureOutput(int32_t sampleRate);
 
 // Blocks in the ring (100).
