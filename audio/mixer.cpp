@@ -1,6 +1,5 @@
 #include "audio/mixer.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -31,7 +30,6 @@ namespace {
 constexpr double GainPerVolume = static_cast<double>(1.0f / 255.0f);
 constexpr double WeightUnit = 1.0 / 2147483648.0;         // 2^-31: one step of the 31-bit weight
 constexpr uint64_t BoundaryUnitLimit = uint64_t{1} << 56; // 2^24 frames in 32.32
-constexpr int32_t RampChunkFrames = 64; // ramp gains are worked out this many frames ahead
 
 // Positions and steps as one 64-bit 32.32 value. Sums and differences wrap
 // as unsigned values; comparisons take them as signed.
@@ -230,21 +228,31 @@ __attribute__((target("avx2"))) uint64_t mixSteadyQuads(float* out, const int16_
     return quad.next;
 }
 
-// Ramp frames, four at a time, with each frame's gains from gainPairs (left,
-// right per frame). Returns the position after quads x 4 frames.
-__attribute__((target("avx2"))) uint64_t mixRampQuads(float* out, const int16_t* data,
-                                                      uint64_t position, uint64_t signedStep,
-                                                      const float* gainPairs, int32_t quads) {
+// Ramp frames, four at a time. The gains of each frame are summed up on the
+// way, left and right side by side, as the scalar path does them (the first
+// frame takes the starting gains); gainLeft and gainRight come back as the
+// gains after the last frame. Returns the position after quads x 4 frames.
+__attribute__((target("avx2"))) uint64_t
+mixRampQuads(float* out, const int16_t* data, uint64_t position, uint64_t signedStep,
+             float& gainLeft, float& gainRight, float stepLeft, float stepRight, int32_t quads) {
     if (quads <= 0) {
         return position;
     }
     QuadPositions quad = startQuads(position, signedStep);
+    const __m128 steps = _mm_setr_ps(stepLeft, stepRight, 0.0f, 0.0f);
+    __m128 gains = _mm_setr_ps(gainLeft, gainRight, 0.0f, 0.0f);
     for (int32_t q = 0; q < quads; ++q) {
-        addQuad(out, quadValues(data, quad), _mm256_cvtps_pd(_mm_loadu_ps(gainPairs)),
-                _mm256_cvtps_pd(_mm_loadu_ps(gainPairs + 4)));
+        const __m128 first = gains;
+        const __m128 second = _mm_add_ps(first, steps);
+        const __m128 third = _mm_add_ps(second, steps);
+        const __m128 fourth = _mm_add_ps(third, steps);
+        gains = _mm_add_ps(fourth, steps);
+        addQuad(out, quadValues(data, quad), _mm256_cvtps_pd(_mm_movelh_ps(first, second)),
+                _mm256_cvtps_pd(_mm_movelh_ps(third, fourth)));
         out += 8;
-        gainPairs += 8;
     }
+    gainLeft = _mm_cvtss_f32(gains);
+    gainRight = _mm_cvtss_f32(_mm_shuffle_ps(gains, gains, 1));
     return quad.next;
 }
 #endif
@@ -416,35 +424,25 @@ void mixVoice(Voice& voice, float* out, int32_t frameCount) {
             float gainRight = levelGain(voice.levelRight);
             const float stepLeft = voice.rampStepLeft;
             const float stepRight = voice.rampStepRight;
-            // The gains of a stretch of frames first (the first frame takes
-            // the starting gains), then the frames.
-            for (int32_t done = 0; done < pass.frames;) {
-                const int32_t count = std::min(pass.frames - done, RampChunkFrames);
-                alignas(16) float gainPairs[RampChunkFrames * 2];
-                for (int32_t i = 0; i < count; ++i) {
-                    gainPairs[2 * i] = gainLeft;
-                    gainPairs[2 * i + 1] = gainRight;
-                    // A float sum: the same as rounding the double sum to
-                    // float, since double holds more than twice float's
-                    // precision (two roundings of a sum then agree with one).
-                    gainLeft += stepLeft;
-                    gainRight += stepRight;
-                }
-                int32_t i = 0;
+            int32_t i = 0;
 #if KORVANTHE_MIXER_AVX2
-                if (cpuHasAvx2) {
-                    const int32_t quads = count >> 2;
-                    position = mixRampQuads(out, data, position, signedStep, gainPairs, quads);
-                    out += static_cast<std::ptrdiff_t>(quads) * 8;
-                    i = quads * 4;
-                }
+            if (cpuHasAvx2) {
+                const int32_t quads = pass.frames >> 2;
+                position = mixRampQuads(out, data, position, signedStep, gainLeft, gainRight,
+                                        stepLeft, stepRight, quads);
+                out += static_cast<std::ptrdiff_t>(quads) * 8;
+                i = quads * 4;
+            }
 #endif
-                for (; i < count; ++i) {
-                    mixFrame(out, data, position, gainPairs[2 * i], gainPairs[2 * i + 1]);
-                    position = advance(position, signedStep);
-                    out += 2;
-                }
-                done += count;
+            for (; i < pass.frames; ++i) {
+                mixFrame(out, data, position, gainLeft, gainRight);
+                // A float sum: the same as rounding the double sum to float,
+                // since double holds more than twice float's precision (two
+                // roundings of a sum then agree with one).
+                gainLeft += stepLeft;
+                gainRight += stepRight;
+                position = advance(position, signedStep);
+                out += 2;
             }
             voice.levelLeft = static_cast<int32_t>(std::nearbyint(gainLeft * 255.0 * 256.0));
             voice.levelRight = static_cast<int32_t>(std::nearbyint(gainRight * 255.0 * 256.0));
