@@ -34,6 +34,9 @@ std::vector<uint8_t> readBytes(const fs::path& path) {
 
 TEST(FuzzRegression, EverySeedAndFindingRunsClean) {
     const fs::path root = fs::path(KORVANTHE_SOURCE_DIR) / "tests" / "fuzz";
+    if (!fs::is_directory(root / "seeds")) {
+        GTEST_SKIP() << "no source tree at " << root;
+    }
     int replayed = 0;
     for (const Target& target : targets) {
         for (const char* kind : {"seeds", "regressions"}) {
