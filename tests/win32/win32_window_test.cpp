@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 
 #include "host/window.h"
 #include "platform/gl.h"
@@ -16,8 +17,23 @@
 namespace korvanthe {
 namespace {
 
+// This thread's window of the class "OpenGL" (other test processes may have
+// theirs on the same display), or null.
 HWND demoWindow() {
-    return FindWindowA("OpenGL", "Korvanthe");
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM result) -> BOOL {
+            char className[16] = {};
+            GetClassNameA(window, className, sizeof className);
+            if (std::strcmp(className, "OpenGL") != 0) {
+                return TRUE;
+            }
+            *reinterpret_cast<HWND*>(result) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 std::array<GLint, 4> viewport() {
