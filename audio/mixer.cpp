@@ -130,11 +130,6 @@ inline int32_t framePair(const int16_t* data, uint64_t position) {
     return pair;
 }
 
-// The top 31 bits of the position's fraction: the interpolation weight in 2^-31.
-inline int32_t halfFraction(uint64_t position) {
-    return static_cast<int32_t>(static_cast<uint32_t>(position) >> 1);
-}
-
 // The CPU's AVX2, asked once.
 const bool cpuHasAvx2 = [] {
     __builtin_cpu_init();
