@@ -8,7 +8,8 @@
 # goes to build-windows-<arch>/; the release is build-windows-<arch>/release/
 # korvanthe-windows-x86(.zip) or -x64(.zip). The data the demo reads are
 # written by the generators of a native build (build/, made here when
-# missing). Needs the Debian package mingw-w64.
+# missing). Optimised as the native build (-O2), without debug information.
+# Needs the Debian package mingw-w64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 arches=(i686 x86_64)
@@ -43,7 +44,9 @@ for arch in "${arches[@]}"; do
     build=build-windows-$arch
     cmake -S . -B "$build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/mingw-w64-$arch.cmake" \
-        -DKORVANTHE_HOST_TOOLS="$host_tools" -DKORVANTHE_TESTS=$tests -DKORVANTHE_BENCH=OFF
+        -DKORVANTHE_HOST_TOOLS="$host_tools" -DKORVANTHE_TESTS=$tests -DKORVANTHE_BENCH=OFF \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" \
+        -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
     cmake --build "$build"
     cmake --build "$build" --target korvanthe_windows_release
     ls "$build"/release/*.zip
