@@ -231,8 +231,7 @@ int main(int argc, char** argv) {
         for (const Player& player : players) {
             std::printf(" %12s", player.name);
         }
-        std::printf("  (Mframes per CPU second, median of %d)  ratio to the faster peer\n",
-                    rounds);
+        std::printf("  (Mframes per CPU second, median of %d)  ratio to the faster peer\n", rounds);
     }
     int status = 0;
     for (const std::string& path : songs) {
