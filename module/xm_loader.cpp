@@ -18,10 +18,11 @@ constexpr int64_t SongHeaderSizeOffset = 60;
 constexpr int MadeUpPatternRows = 64;
 constexpr uint8_t FileKeyOffNote = 97;
 // Safety choice: a pattern header of nine bytes can ask for 65535 rows, so a
-// small hostile file could make the loader allocate hundreds of gigabytes of
-// empty cells. Real songs stay far below this (256 patterns of 1024 rows of 32
-// channels are 8 Mi cells); a song whose patterns need more is refused.
-constexpr size_t MaxPatternCells = size_t{64} << 20;
+// small hostile file could make the loader allocate gigabytes of empty cells.
+// A song may hold as many cells as 256 patterns of 256 rows of 32 channels
+// (2 Mi cells, 10 MB), the most the classic tracker limits allow; a song whose
+// patterns need more is refused before anything beyond that is allocated.
+constexpr size_t MaxPatternCells = size_t{256} * 256 * 32;
 constexpr uint8_t HighestInstrumentNumber = 128;
 // Sample data is read into a buffer that starts this small and doubles only
 // while the file keeps delivering, so a header cannot make the loader
@@ -33,7 +34,8 @@ constexpr uint64_t MaxSampleReadBytes = 1u << 24; // per read call
 struct LoadContext {
     XmReader reader;
     XmLoadReport* report;
-    size_t patternCells = 0; // allocated so far
+    size_t patternCells = 0;       // allocated so far
+    bool patternHeadersEnded = false; // a pattern header ran into the file's end
 
     bool fail(LoadError error) {
         if (report != nullptr) {
@@ -126,6 +128,7 @@ bool loadStoredPattern(LoadContext& context, Module& module, Pattern& pattern) {
     reader.u8();  // packing type
     uint16_t storedRows = reader.u16();
     uint16_t packedSize = reader.u16();
+    context.patternHeadersEnded = reader.lastReadShort();
     // Safety choice: the row processor reads row 0 of every pattern it enters,
     // so a pattern stored with no rows gets one empty row.
     if (!allocateCells(context, module, pattern, std::max<int32_t>(storedRows, 1))) {
@@ -156,13 +159,19 @@ bool loadPatterns(LoadContext& context, Module& module, uint16_t storedPatternCo
     if (module.patterns == nullptr) {
         return context.fail(LoadError::OutOfMemory);
     }
-    for (int p = 0; p < storedPatternCount; ++p) {
-        if (!loadStoredPattern(context, module, module.patterns[p])) {
+    // Safety choice: once the file has ended, the patterns its header still
+    // promises hold nothing, so they are treated as not stored: the order
+    // table's get made-up empty patterns below, the rest stay without rows
+    // (no order can reach them). A short file cannot ask for cells that way.
+    int loadedPatterns = 0;
+    while (loadedPatterns < storedPatternCount && !context.patternHeadersEnded) {
+        if (!loadStoredPattern(context, module, module.patterns[loadedPatterns])) {
             return false;
         }
+        ++loadedPatterns;
     }
     // Patterns that the order table names but the file does not store.
-    for (int p = storedPatternCount; p < module.usedPatternCount; ++p) {
+    for (int p = loadedPatterns; p < module.usedPatternCount; ++p) {
         if (!allocateCells(context, module, module.patterns[p], MadeUpPatternRows)) {
             return false;
         }
@@ -415,7 +424,7 @@ const char* loadErrorText(LoadError error) {
     case LoadError::BadInstrumentCount:
         return "more than 32767 instruments";
     case LoadError::PatternsTooLarge:
-        return "the patterns need more than 64 Mi cells";
+        return "the patterns need more than 2 Mi cells";
     case LoadError::TooManySamples:
         return "an instrument has more than 16 samples";
     case LoadError::OutOfMemory:

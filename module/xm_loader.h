@@ -21,7 +21,7 @@ enum class LoadError : uint8_t {
     TooManyChannels,    // more than MaxChannels
     BadSongLength,      // song length 0 or above 256
     BadInstrumentCount, // more instruments than the record's count can hold
-    PatternsTooLarge,   // the patterns together need more than 64 Mi cells
+    PatternsTooLarge,   // the patterns together need more than 2 Mi cells
     TooManySamples,     // an instrument with more than 16 samples
     OutOfMemory,
 };
