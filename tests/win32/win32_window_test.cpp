@@ -17,22 +17,21 @@
 namespace korvanthe {
 namespace {
 
+BOOL CALLBACK rememberDemoWindow(HWND window, LPARAM result) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::strcmp(className, "OpenGL") != 0) {
+        return TRUE;
+    }
+    *reinterpret_cast<HWND*>(result) = window;
+    return FALSE;
+}
+
 // This thread's window of the class "OpenGL" (other test processes may have
 // theirs on the same display), or null.
 HWND demoWindow() {
     HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM result) -> BOOL {
-            char className[16] = {};
-            GetClassNameA(window, className, sizeof className);
-            if (std::strcmp(className, "OpenGL") != 0) {
-                return TRUE;
-            }
-            *reinterpret_cast<HWND*>(result) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), rememberDemoWindow, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
