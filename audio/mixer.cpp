@@ -150,10 +150,15 @@ const bool cpuHasAvx2 = [] {
 // the second frame on that is the very position advance gives; for the first
 // it differs at most in the lowest bit, which neither the frame index nor
 // the 31-bit weight reads.
+//
+// Inside a quad the frames sit in the lanes in the order 0, 2, 1, 3, so that
+// duplicating within the 128-bit halves (no lane crossing) yields the values
+// of frames 0 and 1, then 2 and 3, each twice for left and right.
 struct QuadPositions {
-    uint64_t next;   // position of the quad's first frame (as above)
-    uint64_t stride; // per frame
-    __m256i lanes;   // the quad's four positions, frame k in lane k
+    uint64_t next;      // position of the quad's first frame (as above)
+    uint64_t stride;    // per frame
+    __m128i fractions;  // the low words of the quad's positions, frames 0, 2, 1, 3
+    __m128i quadStride; // the low word of 4 x stride, in every lane
 };
 
 __attribute__((target("avx2"))) inline QuadPositions startQuads(uint64_t position,
@@ -162,29 +167,33 @@ __attribute__((target("avx2"))) inline QuadPositions startQuads(uint64_t positio
     QuadPositions quad{};
     quad.stride = signedStep - odd;
     quad.next = (position & ~uint64_t{1}) + odd;
-    quad.lanes = _mm256_setr_epi64x(static_cast<long long>(quad.next),
-                                    static_cast<long long>(quad.next + quad.stride),
-                                    static_cast<long long>(quad.next + 2 * quad.stride),
-                                    static_cast<long long>(quad.next + 3 * quad.stride));
+    // The low words add up modulo 2^32 as the low words of the 64-bit sums.
+    quad.fractions =
+        _mm_setr_epi32(static_cast<int32_t>(static_cast<uint32_t>(quad.next)),
+                       static_cast<int32_t>(static_cast<uint32_t>(quad.next + 2 * quad.stride)),
+                       static_cast<int32_t>(static_cast<uint32_t>(quad.next + quad.stride)),
+                       static_cast<int32_t>(static_cast<uint32_t>(quad.next + 3 * quad.stride)));
+    quad.quadStride = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(4 * quad.stride)));
     return quad;
 }
 
-// The interpolated values of the next four frames; moves the quad on.
+// The interpolated values of the next four frames, in the lane order 0, 2,
+// 1, 3; moves the quad on. The frame pairs come as broadcasting loads blended
+// together, which keep the shuffle unit free.
 __attribute__((target("avx2"))) inline __m256d quadValues(const int16_t* data,
                                                           QuadPositions& quad) {
     const uint64_t first = quad.next;
     const uint64_t stride = quad.stride;
-    const __m128i pairs =
-        _mm_setr_epi32(framePair(data, first), framePair(data, first + stride),
-                       framePair(data, first + 2 * stride), framePair(data, first + 3 * stride));
-    // The low words of the lanes (the fractions), halved: the weights in 2^-31.
-    const __m128i halves =
-        _mm_srli_epi32(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
-                           quad.lanes, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7))),
-                       1);
+    const __m128i pair0 = _mm_set1_epi32(framePair(data, first));
+    const __m128i pair2 = _mm_set1_epi32(framePair(data, first + 2 * stride));
+    const __m128i pair1 = _mm_set1_epi32(framePair(data, first + stride));
+    const __m128i pair3 = _mm_set1_epi32(framePair(data, first + 3 * stride));
+    const __m128i pairs = _mm_blend_epi32(_mm_blend_epi32(pair0, pair2, 0x2),
+                                          _mm_blend_epi32(pair1, pair3, 0x8), 0xC);
+    // The fractions halved: the weights in 2^-31.
+    const __m128i halves = _mm_srli_epi32(quad.fractions, 1);
     quad.next = first + 4 * stride;
-    quad.lanes =
-        _mm256_add_epi64(quad.lanes, _mm256_set1_epi64x(static_cast<long long>(4 * stride)));
+    quad.fractions = _mm_add_epi32(quad.fractions, quad.quadStride);
     const __m128i firsts = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
     const __m128i rises = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), firsts);
     const __m256d weights = _mm256_mul_pd(_mm256_cvtepi32_pd(halves), _mm256_set1_pd(WeightUnit));
@@ -192,18 +201,19 @@ __attribute__((target("avx2"))) inline __m256d quadValues(const int16_t* data,
                          _mm256_mul_pd(weights, _mm256_cvtepi32_pd(rises)));
 }
 
-// Adds the four values times the gains (left, right, left, right of frames 0
-// and 1, then of frames 2 and 3) into four frames of the mix buffer.
+// Adds the four values (lane order 0, 2, 1, 3) times the gains (left, right,
+// left, right of frames 0 and 1, then of frames 2 and 3) into four frames of
+// the mix buffer, half a quad at a time.
 __attribute__((target("avx2"))) inline void addQuad(float* out, __m256d values, __m256d frontGains,
                                                     __m256d backGains) {
-    const __m256 mixed = _mm256_loadu_ps(out); // L0 R0 L1 R1 L2 R2 L3 R3
     const __m256d front =
-        _mm256_add_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(mixed)),
-                      _mm256_mul_pd(_mm256_permute4x64_pd(values, 0x50), frontGains));
+        _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(out)),
+                      _mm256_mul_pd(_mm256_unpacklo_pd(values, values), frontGains));
     const __m256d back =
-        _mm256_add_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(mixed, 1)),
-                      _mm256_mul_pd(_mm256_permute4x64_pd(values, 0xFA), backGains));
-    _mm256_storeu_ps(out, _mm256_set_m128(_mm256_cvtpd_ps(back), _mm256_cvtpd_ps(front)));
+        _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(out + 4)),
+                      _mm256_mul_pd(_mm256_unpackhi_pd(values, values), backGains));
+    _mm_storeu_ps(out, _mm256_cvtpd_ps(front));
+    _mm_storeu_ps(out + 4, _mm256_cvtpd_ps(back));
 }
 
 // Steady frames, four at a time. Returns the position after quads x 4 frames.
