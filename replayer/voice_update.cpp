@@ -1,5 +1,6 @@
 #include "replayer/voice_update.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -82,14 +83,47 @@ void applyPanning(Voice* voice, const Channel* channel) {
     voice->volumeRight = (255 - panning) * voice->volume / 255;
 }
 
+// The linear table's frequency for 4608 - period + periodDelta = `units`:
+// 8363 Hz x 2^(units / 768), truncated. The power is the one costly step of a
+// tick, and a note's period rarely changes between ticks, so its results are
+// kept in a small direct-mapped table; each entry packs the units (high word)
+// with the frequency (low word) and is XOR-ed with its slot's mask, so that
+// the zeroed table holds units that belong to other slots and never match.
+constexpr int32_t FrequencySlots = 256;
+std::atomic<uint64_t> linearFrequencies[FrequencySlots];
+
+uint64_t slotMask(uint32_t slot) {
+    return uint64_t{slot + 1} << 32;
+}
+
+int32_t linearFrequency(int64_t units) {
+    const auto computed = [units] {
+        const double octaves = static_cast<double>(units) * LinearOctaveFraction;
+        return truncateToInt32(std::pow(2.0, octaves) * 8363.0);
+    };
+    if (units < -(int64_t{1} << 30) || units > (int64_t{1} << 30)) {
+        return computed();
+    }
+    const auto key = static_cast<uint32_t>(static_cast<int32_t>(units));
+    const uint32_t slot = key % FrequencySlots;
+    const uint64_t entry = linearFrequencies[slot].load(std::memory_order_relaxed) ^ slotMask(slot);
+    if (static_cast<uint32_t>(entry >> 32) == key) {
+        return static_cast<int32_t>(static_cast<uint32_t>(entry));
+    }
+    const int32_t frequency = computed();
+    linearFrequencies[slot].store(((uint64_t{key} << 32) | static_cast<uint32_t>(frequency)) ^
+                                      slotMask(slot),
+                                  std::memory_order_relaxed);
+    return frequency;
+}
+
 void applyFrequency(Voice* voice, const Channel* channel, const Module* module) {
     const int32_t period = channel->period + channel->periodDelta;
     int32_t frequency;
     if ((module->flags & ModuleLinearFrequencies) != 0) {
         // A positive periodDelta raises the pitch on this table.
-        const double octaves =
-            (4608.0 - channel->period + channel->periodDelta) * LinearOctaveFraction;
-        frequency = truncateToInt32(std::pow(2.0, octaves) * 8363.0);
+        // In 64-bit integers the sum is exact, as it is in double.
+        frequency = linearFrequency(int64_t{4608} - channel->period + channel->periodDelta);
     } else {
         frequency = AmigaClock / period;
     }
