@@ -84,7 +84,10 @@ void renderBlock() {
     const int32_t blockFrames = outputSettings.blockFrames;
     const int32_t block = blockRenderer.renderIndex;
     const size_t firstSample = static_cast<size_t>(block) * blockFrames * 2;
-    float* mix = blockRenderer.mixBuffer + firstSample;
+    // Every block mixes into the start of the mix buffer: cleared, mixed and
+    // clipped right away, it needs no more room, and one block's worth stays
+    // in the nearest cache from block to block.
+    float* mix = blockRenderer.mixBuffer;
     std::memset(mix, 0, static_cast<size_t>(blockFrames) * 2 * sizeof(float));
 
     int32_t framesLeftInTick = module->samplesToTick;
