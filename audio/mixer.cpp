@@ -122,12 +122,20 @@ uint64_t positionAfter(uint64_t position, uint64_t signedStep, uint64_t k) {
 
 #if KORVANTHE_MIXER_AVX2
 // The frame at the position and the one after it as one 32-bit word, the
-// first in the low half (little endian).
-inline int32_t framePair(const int16_t* data, uint64_t position) {
-    int32_t pair;
-    std::memcpy(&pair, data + static_cast<int32_t>(static_cast<uint32_t>(position >> 32)),
-                sizeof pair);
-    return pair;
+// first in the low half (little endian), in every lane: a broadcasting load
+// (the frame after the position is always readable: the guard frame), which
+// needs no shuffle.
+__attribute__((target("avx2"))) inline __m128i framePairs(const int16_t* data, uint64_t position) {
+    const int16_t* pair = data + static_cast<int32_t>(static_cast<uint32_t>(position >> 32));
+#if defined(__clang__)
+    float bits; // Clang's _mm_broadcast_ss reads through a float pointer; it folds this itself
+    std::memcpy(&bits, pair, sizeof bits);
+    return _mm_castps_si128(_mm_set1_ps(bits));
+#else
+    // GCC's built-in reads the four bytes at any alignment; written as a set
+    // and blends, GCC turns the loads into inserts, which are slower.
+    return _mm_castps_si128(_mm_broadcast_ss(reinterpret_cast<const float*>(pair)));
+#endif
 }
 
 // The CPU's AVX2, asked once.
@@ -184,10 +192,10 @@ __attribute__((target("avx2"))) inline __m256d quadValues(const int16_t* data,
                                                           QuadPositions& quad) {
     const uint64_t first = quad.next;
     const uint64_t stride = quad.stride;
-    const __m128i pair0 = _mm_set1_epi32(framePair(data, first));
-    const __m128i pair2 = _mm_set1_epi32(framePair(data, first + 2 * stride));
-    const __m128i pair1 = _mm_set1_epi32(framePair(data, first + stride));
-    const __m128i pair3 = _mm_set1_epi32(framePair(data, first + 3 * stride));
+    const __m128i pair0 = framePairs(data, first);
+    const __m128i pair2 = framePairs(data, first + 2 * stride);
+    const __m128i pair1 = framePairs(data, first + stride);
+    const __m128i pair3 = framePairs(data, first + 3 * stride);
     const __m128i pairs = _mm_blend_epi32(_mm_blend_epi32(pair0, pair2, 0x2),
                                           _mm_blend_epi32(pair1, pair3, 0x8), 0xC);
     // The fractions halved: the weights in 2^-31.
