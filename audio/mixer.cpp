@@ -268,6 +268,27 @@ mixRampQuads(float* out, const int16_t* data, uint64_t position, uint64_t signed
     gainRight = _mm_cvtss_f32(_mm_shuffle_ps(gains, gains, 1));
     return quad.next;
 }
+
+// Sixteen samples at a time, as clipToPcm16's SSE2 loop does eight: the same
+// clamps and rounding, and the packing (which works within 128-bit halves)
+// put back in order. Returns the number of samples done.
+__attribute__((target("avx2"))) int32_t clipQuads(int16_t* output, const float* buffer,
+                                                  int32_t sampleCount) {
+    const __m256 upper = _mm256_set1_ps(32767.0f);
+    const __m256 lower = _mm256_set1_ps(-32768.0f);
+    int32_t i = 0;
+    for (; i + 16 <= sampleCount; i += 16) {
+        const __m256 first =
+            _mm256_max_ps(_mm256_min_ps(_mm256_loadu_ps(buffer + i), upper), lower);
+        const __m256 second =
+            _mm256_max_ps(_mm256_min_ps(_mm256_loadu_ps(buffer + i + 8), upper), lower);
+        const __m256i packed =
+            _mm256_packs_epi32(_mm256_cvtps_epi32(first), _mm256_cvtps_epi32(second));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(output + i),
+                            _mm256_permute4x64_epi64(packed, 0xD8));
+    }
+    return i;
+}
 #endif
 
 // Frames in this pass and whether its end reaches the boundary.
@@ -551,6 +572,11 @@ void clipToPcm16(int16_t* output, const float* buffer, int32_t frameCount) {
     }
     const int32_t sampleCount = frameCount * 2;
     int32_t i = 0;
+#if KORVANTHE_MIXER_AVX2
+    if (cpuHasAvx2) {
+        i = clipQuads(output, buffer, sampleCount);
+    }
+#endif
 #if KORVANTHE_MIXER_SSE2
     // Eight at a time: min and max clamp as the comparisons below do (a NaN
     // takes the upper limit in both), and the conversion rounds in the
