@@ -38,7 +38,11 @@ for target in "${targets[@]}"; do
     corpus="$build/corpus/$target"
     findings="$build/findings/$target"
     mkdir -p "$corpus" "$findings"
-    dirs=("$corpus" "tests/fuzz/seeds/$target" "tests/fuzz/regressions/$target" "$extra/$target")
+    # Seed folders that a checkout may lack (git keeps no empty folder) are left out.
+    dirs=("$corpus")
+    for dir in "tests/fuzz/seeds/$target" "tests/fuzz/regressions/$target" "$extra/$target"; do
+        [ -d "$dir" ] && dirs+=("$dir")
+    done
     options=(-max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048
         -artifact_prefix="$findings/" -print_final_stats=1)
     case $target in
