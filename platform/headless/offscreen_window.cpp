@@ -1,15 +1,20 @@
-// The headless window system: EGL on Mesa's surfaceless platform, a
-// configless compatibility context and a framebuffer object as the "window".
+// The headless window system: a virtual window (injected messages, message
+// boxes answered by the caller) whose picture is a framebuffer object read
+// back by the caller. The same on every system; the OpenGL context comes from
+// platform/headless/offscreen_context.h (EGL surfaceless on Linux, WGL on a
+// hidden window on Windows, where Wine needs an X display for it).
 #include "platform/headless/egl_window.h"
 
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
+// On Windows GL/gl.h brings in windows.h, whose CreateWindow macro would
+// rename WindowStep::CreateWindow here.
+#undef CreateWindow
 
 #include <cstdio>
-#include <cstring>
 #include <deque>
+
+#include "platform/headless/offscreen_context.h"
 
 namespace korvanthe {
 
@@ -30,9 +35,7 @@ struct FramebufferFunctions {
 };
 
 struct HeadlessWindowState {
-    // EGL and the offscreen picture.
-    EGLDisplay display = EGL_NO_DISPLAY;
-    EGLContext context = EGL_NO_CONTEXT;
+    // The offscreen picture.
     FramebufferFunctions gl;
     GLuint framebuffer = 0;
     GLuint colourBuffer = 0;
@@ -60,7 +63,7 @@ struct HeadlessWindowState {
 HeadlessWindowState state;
 
 template <typename Function> bool lookUp(Function& function, const char* name) {
-    function = reinterpret_cast<Function>(eglGetProcAddress(name));
+    function = reinterpret_cast<Function>(offscreenProcAddress(name));
     return function != nullptr;
 }
 
@@ -74,64 +77,6 @@ bool lookUpFramebufferFunctions(FramebufferFunctions& gl) {
            lookUp(gl.renderbufferStorage, "glRenderbufferStorage") &&
            lookUp(gl.framebufferRenderbuffer, "glFramebufferRenderbuffer") &&
            lookUp(gl.checkFramebufferStatus, "glCheckFramebufferStatus");
-}
-
-bool openDisplay() {
-    if (state.display != EGL_NO_DISPLAY) {
-        return true;
-    }
-    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-        eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (getPlatformDisplay == nullptr) {
-        return false;
-    }
-    EGLDisplay display =
-        getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    EGLint major = 0;
-    EGLint minor = 0;
-    if (display == EGL_NO_DISPLAY || eglInitialize(display, &major, &minor) != EGL_TRUE) {
-        return false;
-    }
-    state.display = display;
-    return true;
-}
-
-bool hasExtension(const char* name) {
-    const char* extensions = eglQueryString(state.display, EGL_EXTENSIONS);
-    if (extensions == nullptr) {
-        return false;
-    }
-    const size_t length = std::strlen(name);
-    for (const char* at = std::strstr(extensions, name); at != nullptr;
-         at = std::strstr(at + 1, name)) {
-        const bool startsWord = at == extensions || at[-1] == ' ';
-        const bool endsWord = at[length] == ' ' || at[length] == '\0';
-        if (startsWord && endsWord) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Surfaceless rendering without a config: both extensions are needed.
-bool pixelFormatAvailable() {
-    return hasExtension("EGL_KHR_surfaceless_context") &&
-           (hasExtension("EGL_KHR_no_config_context") ||
-            hasExtension("EGL_MESA_configless_context"));
-}
-
-bool createContext() {
-    // A compatibility profile keeps the fixed-function pipeline; 2.1 is the
-    // lowest version the create-context attributes can ask for.
-    const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION,
-                                 2,
-                                 EGL_CONTEXT_MINOR_VERSION,
-                                 1,
-                                 EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                 EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
-                                 EGL_NONE};
-    state.context = eglCreateContext(state.display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
-    return state.context != EGL_NO_CONTEXT;
 }
 
 bool createFramebuffer(int width, int height) {
@@ -209,29 +154,30 @@ void platformShowCursor(bool show) {
 }
 
 WindowStep platformCreateWindow(const WindowRequest& request) {
-    // One context at a time: one that openHeadlessContext left goes first.
-    if (state.context != EGL_NO_CONTEXT) {
+    // One context at a time: one that openHeadlessContext left goes first,
+    // with whatever carried it.
+    if (offscreenContextExists()) {
         platformReleaseContext();
         platformDeleteContext();
+        destroyContextCarrier();
     }
-    if (failsAt(WindowStep::CreateWindow)) {
+    if (failsAt(WindowStep::CreateWindow) || !createContextCarrier()) {
         return WindowStep::CreateWindow;
     }
     state.windowExists = true;
-    if (failsAt(WindowStep::DeviceContext) || !openDisplay()) {
+    if (failsAt(WindowStep::DeviceContext) || !openContextDevice()) {
         return WindowStep::DeviceContext;
     }
-    if (failsAt(WindowStep::ChoosePixelFormat) || !pixelFormatAvailable()) {
+    if (failsAt(WindowStep::ChoosePixelFormat) || !offscreenPixelFormatAvailable()) {
         return WindowStep::ChoosePixelFormat;
     }
-    if (failsAt(WindowStep::SetPixelFormat) || eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) {
+    if (failsAt(WindowStep::SetPixelFormat) || !selectOffscreenPixelFormat()) {
         return WindowStep::SetPixelFormat;
     }
-    if (failsAt(WindowStep::CreateContext) || !createContext()) {
+    if (failsAt(WindowStep::CreateContext) || !createOffscreenContext()) {
         return WindowStep::CreateContext;
     }
-    if (failsAt(WindowStep::MakeCurrent) ||
-        eglMakeCurrent(state.display, EGL_NO_SURFACE, EGL_NO_SURFACE, state.context) != EGL_TRUE) {
+    if (failsAt(WindowStep::MakeCurrent) || !makeOffscreenContextCurrent()) {
         return WindowStep::MakeCurrent;
     }
     if (!createFramebuffer(request.width, request.height)) {
@@ -240,34 +186,23 @@ WindowStep platformCreateWindow(const WindowRequest& request) {
     return WindowStep::None;
 }
 
+// The framebuffer belongs to the context; it can only go while current.
 bool platformReleaseContext() {
-    if (state.display == EGL_NO_DISPLAY) {
-        return false;
-    }
-    // The framebuffer belongs to the context; it can only go while current.
-    if (eglGetCurrentContext() == state.context && state.context != EGL_NO_CONTEXT) {
-        deleteFramebuffer();
-    }
-    return eglMakeCurrent(state.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT) ==
-           EGL_TRUE;
+    return releaseOffscreenContext(deleteFramebuffer);
 }
 
 bool platformDeleteContext() {
-    const bool deleted = state.display != EGL_NO_DISPLAY && state.context != EGL_NO_CONTEXT &&
-                         eglDestroyContext(state.display, state.context) == EGL_TRUE;
-    state.context = EGL_NO_CONTEXT;
-    return deleted;
+    return deleteOffscreenContext();
 }
 
-// The EGL display stays initialised for the next window: terminating and
-// initialising Mesa again for every test window only costs time.
 bool platformReleaseDeviceContext() {
-    return state.display != EGL_NO_DISPLAY;
+    return releaseContextDevice();
 }
 
 bool platformDestroyWindow() {
     const bool existed = state.windowExists;
     state.windowExists = false;
+    destroyContextCarrier();
     return existed;
 }
 
@@ -291,7 +226,7 @@ void platformPostQuit() {
 
 // There is nothing to show: the framebuffer is read back directly.
 void platformSwapBuffers() {
-    if (state.context != EGL_NO_CONTEXT) {
+    if (offscreenContextExists()) {
         glFlush();
     }
     ++state.swaps;
@@ -310,19 +245,16 @@ bool platformTogglesInPlace() {
 // --- direct use by tests and the capture tool ----------------------------
 
 bool openHeadlessContext() {
-    if (state.context != EGL_NO_CONTEXT && state.framebuffer != 0) {
-        return eglMakeCurrent(state.display, EGL_NO_SURFACE, EGL_NO_SURFACE, state.context) ==
-               EGL_TRUE;
+    if (offscreenContextExists() && state.framebuffer != 0) {
+        return makeOffscreenContextCurrent();
     }
     closeHeadlessContext();
     const WindowRequest request{"OpenGL", "Korvanthe", headlessWidth, headlessHeight,
                                 32,       24,          false};
     const WindowStep failed = platformCreateWindow(request);
     if (failed != WindowStep::None) {
-        std::fprintf(stderr,
-                     "headless: no offscreen OpenGL context (EGL surfaceless on Mesa, "
-                     "failed step %d)\n",
-                     static_cast<int>(failed));
+        std::fprintf(stderr, "headless: no offscreen OpenGL context (%s, failed step %d)\n",
+                     offscreenContextDescription(), static_cast<int>(failed));
         closeHeadlessContext();
         return false;
     }
@@ -331,16 +263,17 @@ bool openHeadlessContext() {
 }
 
 void closeHeadlessContext() {
-    if (state.context != EGL_NO_CONTEXT) {
+    if (offscreenContextExists()) {
         platformReleaseContext();
         platformDeleteContext();
     }
+    destroyContextCarrier();
     state.windowExists = false;
 }
 
 void readPixels(std::vector<uint32_t>& pixels) {
     pixels.clear();
-    if (state.context == EGL_NO_CONTEXT || state.framebuffer == 0) {
+    if (!offscreenContextExists() || state.framebuffer == 0) {
         return;
     }
     const int width = state.width;
@@ -348,7 +281,7 @@ void readPixels(std::vector<uint32_t>& pixels) {
     std::vector<uint32_t> bottomUp(static_cast<size_t>(width) * height);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glFinish();
-    glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, bottomUp.data());
+    glReadPixels(0, 0, width, height, GL_BGRA_EXT, GL_UNSIGNED_BYTE, bottomUp.data());
     pixels.resize(bottomUp.size());
     for (int y = 0; y < height; ++y) {
         const uint32_t* from = &bottomUp[static_cast<size_t>(height - 1 - y) * width];
@@ -361,13 +294,12 @@ void readPixels(std::vector<uint32_t>& pixels) {
 }
 
 uint32_t readPixel(int x, int y) {
-    if (state.context == EGL_NO_CONTEXT || x < 0 || y < 0 || x >= state.width ||
-        y >= state.height) {
+    if (!offscreenContextExists() || x < 0 || y < 0 || x >= state.width || y >= state.height) {
         return 0;
     }
     uint32_t pixel = 0;
     glFinish();
-    glReadPixels(x, state.height - 1 - y, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &pixel);
+    glReadPixels(x, state.height - 1 - y, 1, 1, GL_BGRA_EXT, GL_UNSIGNED_BYTE, &pixel);
     return pixel & 0x00FFFFFFu;
 }
 
