@@ -11,15 +11,15 @@
 
 namespace korvanthe {
 
-constexpr int VoiceCount = 256;  // voices in the table
-constexpr int MixedVoices = 32;  // only voices 0..31 are mixed
+constexpr int VoiceCount = 256; // voices in the table
+constexpr int MixedVoices = 32; // only voices 0..31 are mixed
 
 struct Voice {
-    int32_t volume;        // final volume; 255 = full gain scale
-    int32_t panning;       // 0..255
-    int32_t startOffset;   // frame the next trigger starts at; consumed by it
-    const Sample* sample;  // null: silent and skipped. Not owned
-    int32_t volumeLeft;    // 255 = full gain
+    int32_t volume;       // final volume; 255 = full gain scale
+    int32_t panning;      // 0..255
+    int32_t startOffset;  // frame the next trigger starts at; consumed by it
+    const Sample* sample; // null: silent and skipped. Not owned
+    int32_t volumeLeft;   // 255 = full gain
     int32_t volumeRight;
     int32_t positionInt;   // 32.32 position: whole frames
     uint32_t positionFrac; //                  fraction, 2^-32 frame
@@ -28,9 +28,9 @@ struct Voice {
     int32_t direction;     // 1 forward; anything else backward
     int32_t rampTargetLeft;
     int32_t rampTargetRight;
-    int32_t levelLeft;     // gain reached, volume with 8 fraction bits (0..65280)
+    int32_t levelLeft; // gain reached, volume with 8 fraction bits (0..65280)
     int32_t levelRight;
-    float rampStepLeft;    // gain change per frame; gain 1.0 is volume 255
+    float rampStepLeft; // gain change per frame; gain 1.0 is volume 255
     float rampStepRight;
     int32_t rampFramesLeft; // 0: no ramp running
 };

@@ -34,7 +34,7 @@ constexpr uint64_t MaxSampleReadBytes = 1u << 24; // per read call
 struct LoadContext {
     XmReader reader;
     XmLoadReport* report;
-    size_t patternCells = 0;       // allocated so far
+    size_t patternCells = 0;          // allocated so far
     bool patternHeadersEnded = false; // a pattern header ran into the file's end
 
     bool fail(LoadError error) {

@@ -29,11 +29,11 @@ struct EnvelopeState {
 };
 
 struct Channel {
-    uint8_t noteIndex;   // last pattern note, 0-based (0..95)
+    uint8_t noteIndex; // last pattern note, 0-based (0..95)
     uint8_t updateFlags;
-    Voice* voice;        // voice i for channel i
+    Voice* voice; // voice i for channel i
     int32_t voiceIndex;
-    int32_t period;      // units of the module's frequency table
+    int32_t period; // units of the module's frequency table
     int32_t volume;
     int32_t panning;     // may leave 0..255 through slides; clamped when applied
     int32_t volumeDelta; // tremolo/tremor offset of this tick

@@ -11,11 +11,17 @@ namespace {
 std::atomic<uint32_t> virtualMilliseconds{0};
 }
 
-void setVirtualMilliseconds(uint32_t milliseconds) { virtualMilliseconds.store(milliseconds); }
+void setVirtualMilliseconds(uint32_t milliseconds) {
+    virtualMilliseconds.store(milliseconds);
+}
 
-void advanceVirtualMilliseconds(uint32_t milliseconds) { virtualMilliseconds.fetch_add(milliseconds); }
+void advanceVirtualMilliseconds(uint32_t milliseconds) {
+    virtualMilliseconds.fetch_add(milliseconds);
+}
 
-uint32_t platformMilliseconds() { return virtualMilliseconds.load(); }
+uint32_t platformMilliseconds() {
+    return virtualMilliseconds.load();
+}
 
 // Virtual time does not pass while a thread waits; the thread only yields so
 // that whoever drives the clock and the virtual devices can run.

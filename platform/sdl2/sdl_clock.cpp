@@ -4,8 +4,12 @@
 
 namespace korvanthe {
 
-uint32_t platformMilliseconds() { return SDL_GetTicks(); }
+uint32_t platformMilliseconds() {
+    return SDL_GetTicks();
+}
 
-void platformSleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
+void platformSleep(uint32_t milliseconds) {
+    SDL_Delay(milliseconds);
+}
 
 } // namespace korvanthe

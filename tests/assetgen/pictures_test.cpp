@@ -53,9 +53,9 @@ class Pictures : public ::testing::Test {
 std::vector<uint32_t> readPicture(const Written& file, int slot) {
     const assetgen::PictureLayout& layout = PictureLayouts[slot];
     std::vector<uint32_t> pixels(static_cast<size_t>(layout.width) * layout.height);
-    bool complete = slot == 0
-                        ? readTarga(file.path.string().c_str(), pixels)
-                        : readRawRGB(file.path.string().c_str(), pixels, layout.width, layout.height);
+    bool complete =
+        slot == 0 ? readTarga(file.path.string().c_str(), pixels)
+                  : readRawRGB(file.path.string().c_str(), pixels, layout.width, layout.height);
     EXPECT_TRUE(complete) << layout.fileName;
     return pixels;
 }

@@ -13,7 +13,8 @@ constexpr float ScreenHeight = 480.0f;
 constexpr float CentreX = ScreenWidth / 2;
 
 Canvas screenCanvas(int slot) {
-    return Canvas(PictureLayouts[slot].width, PictureLayouts[slot].height, ScreenWidth, ScreenHeight);
+    return Canvas(PictureLayouts[slot].width, PictureLayouts[slot].height, ScreenWidth,
+                  ScreenHeight);
 }
 
 // A thin line of light under a heading.
