@@ -15,12 +15,6 @@ if(CMAKE_CROSSCOMPILING AND KORVANTHE_HOST_TOOLS)
   endforeach()
 endif()
 
-# korvanthe-xm's play command waits on the terminal with poll(), which
-# Windows lacks: the tool stays out of the Windows build for now.
-if(TARGET korvanthe-xm)
-  set_property(TARGET korvanthe-xm PROPERTY EXCLUDE_FROM_ALL TRUE)
-endif()
-
 if(NOT TARGET korvanthe)
   return()
 endif()

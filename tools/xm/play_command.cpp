@@ -2,10 +2,6 @@
 // keeps one terminal line up to date with the order, row and song time heard
 // now, read from the block stamps as the demo reads them. Ends where the song
 // ends (as `render` finds it), or on q, Escape or Ctrl-C.
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +11,7 @@
 #include "audio/player.h"
 #include "platform/clock.h"
 #include "tools/xm/commands.h"
+#include "tools/xm/quit_keys.h"
 
 namespace korvanthe {
 
@@ -30,51 +27,6 @@ volatile std::sig_atomic_t interrupted = 0;
 void onInterrupt(int) {
     interrupted = 1;
 }
-
-// Keys arrive one by one and unechoed while playing; restored on every exit.
-class RawTerminal {
-  public:
-    RawTerminal() {
-        if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_) == 0) {
-            termios raw = saved_;
-            raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-            raw.c_cc[VMIN] = 0;
-            raw.c_cc[VTIME] = 0;
-            active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
-        }
-    }
-    ~RawTerminal() {
-        if (active_) {
-            tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
-        }
-    }
-    RawTerminal(const RawTerminal&) = delete;
-    RawTerminal& operator=(const RawTerminal&) = delete;
-
-    // True when q or a lone Escape (not the start of an arrow key's
-    // sequence) has been typed.
-    bool quitKeyTyped() const {
-        if (!active_) {
-            return false;
-        }
-        pollfd input{STDIN_FILENO, POLLIN, 0};
-        if (poll(&input, 1, 0) <= 0) {
-            return false;
-        }
-        char keys[16];
-        const ssize_t count = read(STDIN_FILENO, keys, sizeof keys);
-        for (ssize_t i = 0; i < count; ++i) {
-            if (keys[i] == 'q' || keys[i] == 'Q' || (keys[i] == 27 && count == 1)) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-  private:
-    termios saved_{};
-    bool active_ = false;
-};
 
 // The stamp of the song's last block that holds song frames, found by
 // rendering the song offline; -1 when no end is found within the limit.
@@ -129,9 +81,9 @@ int runPlayCommand(const CommandArguments& arguments) {
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     {
-        RawTerminal terminal;
+        QuitKeys keys;
         BlockStamp shown{0, 0, -1};
-        while (!interrupted && !terminal.quitKeyTyped()) {
+        while (!interrupted && !keys.quitKeyTyped()) {
             const BlockStamp heard = audibleStamp(song);
             // The block after the song's last one sounds: the song is over.
             if (songEndMs >= 0 && heard.elapsedMs > songEndMs) {
