@@ -28,34 +28,33 @@ TEST(MixerGuard, PositionBeyondTheEndIsHandledAtOnce) {
     EXPECT_EQ(ended.sample, nullptr);
 }
 
-TEST(MixerGuard, ForwardLoopRunningBackwardTurnsForward) {
-    // Not a state the replayer makes; without the turn the wrap at frame 0
-    // would repeat for ever.
-    TestSample sample(rampData(8, 100), LoopForward, 0, 8);
-    Voice& voice = steadyVoice(sample);
-    voice.positionInt = 3;
-    voice.direction = 2;
-    const std::vector<float> out = mix(6);
-    const float heard[] = {300, 200, 100, 0, 100, 200};
-    for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(out[2 * k], heard[k]) << "frame " << k;
+TEST(MixerGuard, BackwardFromThreeTurnsForwardAtFrameZero) {
+    struct Case {
+        const char* why;
+        int frames;
+        uint8_t loopType;
+    };
+    const Case cases[] = {
+        // Not a state the replayer makes; without the turn the wrap at frame 0
+        // would repeat for ever.
+        {"forward loop running backward", 8, LoopForward},
+        // From 3.0 backward by whole frames the pass ends exactly on frame 0;
+        // the mirror 2^-32 below it is taken as 0.
+        {"ping-pong turn landing on frame 0", 4, LoopPingPong},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        TestSample sample(rampData(c.frames, 100), c.loopType, 0, c.frames);
+        Voice& voice = steadyVoice(sample);
+        voice.positionInt = 3;
+        voice.direction = 2;
+        const std::vector<float> out = mix(6);
+        const float heard[] = {300, 200, 100, 0, 100, 200};
+        for (int k = 0; k < 6; ++k) {
+            EXPECT_EQ(out[2 * k], heard[k]) << "frame " << k;
+        }
+        EXPECT_EQ(voice.direction, 1);
     }
-    EXPECT_EQ(voice.direction, 1);
-}
-
-TEST(MixerGuard, BackwardTurnLandingOnFrameZeroStaysInside) {
-    // From 3.0 backward by whole frames the pass ends exactly on frame 0;
-    // the mirror 2^-32 below it is taken as 0.
-    TestSample sample(rampData(4, 100), LoopPingPong, 0, 4);
-    Voice& voice = steadyVoice(sample);
-    voice.positionInt = 3;
-    voice.direction = 2;
-    const std::vector<float> out = mix(6);
-    const float heard[] = {300, 200, 100, 0, 100, 200};
-    for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(out[2 * k], heard[k]) << "frame " << k;
-    }
-    EXPECT_EQ(voice.direction, 1);
 }
 
 TEST(MixerGuard, BackwardPassWhoseLastFrameWouldFallBelowZero) {
