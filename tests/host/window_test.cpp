@@ -11,6 +11,7 @@
 #include "host/window.h"
 #include "platform/gl.h"
 #include "platform/headless/egl_window.h"
+#include "timeline/screen_projection.h"
 
 namespace korvanthe {
 namespace {
@@ -37,11 +38,7 @@ std::vector<std::string> boxTexts() {
 uint32_t drawTopRows(int rows, bool textured) {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 640, 480, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    setScreenPixelProjection();
     glDisable(GL_DEPTH_TEST);
     if (textured) {
         glEnable(GL_TEXTURE_2D);

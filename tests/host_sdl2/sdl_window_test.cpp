@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/gl.h"
 #include "platform/sdl2/sdl_window.h"
+#include "timeline/screen_projection.h"
 
 namespace korvanthe {
 namespace {
@@ -58,11 +59,7 @@ bool clientIs(int width, int height) {
 uint32_t drawWhitePictureAndRead(int x, int y) {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 640, 480, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    setScreenPixelProjection();
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_TEXTURE_2D);
     glColor3f(1, 1, 1);
