@@ -6,6 +6,7 @@
 #include "module/xm_loader.h"
 #include "tests/fuzz/fuzz_targets.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/module_invariants.h"
 
 namespace korvanthe::fuzzing {
 
@@ -15,31 +16,6 @@ namespace {
 // of fuzzing.
 constexpr int32_t FuzzSampleRate = 22050;
 constexpr int32_t RenderedBlocks = 150; // 3 seconds of 20 ms blocks
-
-// What the rest of the player relies on in a loaded song.
-void checkLoadedSong(const Module& module) {
-    require(module.channelCount >= 1 && module.channelCount <= MaxChannels, "channel count");
-    require(module.songLength >= 1 && module.songLength <= OrderTableSize, "song length");
-    require(module.usedPatternCount <= module.patternSlotCount, "pattern slots");
-    for (int i = 0; i < module.songLength; ++i) {
-        require(module.orderTable[i] < module.patternSlotCount, "order names a missing pattern");
-    }
-    for (int p = 0; p < module.patternSlotCount; ++p) {
-        const Pattern& pattern = module.patterns[p];
-        require(pattern.cells == nullptr || pattern.rowCount >= 1, "pattern without rows");
-    }
-    for (int i = 0; i < module.instrumentCount; ++i) {
-        const Instrument& instrument = module.instruments[i];
-        require(instrument.sampleCount <= MaxSamplesPerInstrument, "sample count");
-        for (const Sample* sample : instrument.samples) {
-            require(sample != nullptr, "sample entry left null");
-            require(sample->loopStart <= sample->length &&
-                        sample->loopLength <= sample->length - sample->loopStart,
-                    "loop outside the sample");
-            require((sample->length == 0) == (sample->data == nullptr), "sample data");
-        }
-    }
-}
 
 // Tempo and start position from the input's last four bytes.
 void chooseStart(Module& module, const uint8_t* data, size_t size) {
@@ -80,7 +56,8 @@ void fuzzXmLoader(const uint8_t* data, size_t size) {
         return;
     }
     require(report.error == LoadError::None, "a load that succeeded with an error");
-    checkLoadedSong(*module);
+    const char* problem = testing::findUnplayable(*module);
+    require(problem == nullptr, problem);
     renderSong(*module, data, size);
 }
 
