@@ -44,7 +44,7 @@ for arch in "${arches[@]}"; do
     build=build-windows-$arch
     cmake -S . -B "$build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/mingw-w64-$arch.cmake" \
-        -DKORVANTHE_HOST_TOOLS="$host_tools" -DKORVANTHE_TESTS=$tests -DKORVANTHE_BENCH=OFF \
+        -DKORVANTHE_HOST_TOOLS="$host_tools" -DKORVANTHE_TESTS=$tests -DKORVANTHE_BENCH=OFF -DKORVANTHE_WERROR=ON \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" \
         -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
     cmake --build "$build"

@@ -20,7 +20,7 @@ build=${FUZZ_BUILD:-build-fuzz}
 
 if [ ! -f "$build/build.ninja" ]; then
     CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DKORVANTHE_BENCH=OFF -DKORVANTHE_SANITIZE=address,undefined -DKORVANTHE_FUZZ=ON >/dev/null
+        -DKORVANTHE_BENCH=OFF -DKORVANTHE_SANITIZE=address,undefined -DKORVANTHE_FUZZ=ON -DKORVANTHE_WERROR=ON >/dev/null
 fi
 cmake --build "$build" -j "${FUZZ_JOBS:-2}" --target $(printf 'fuzz_%s ' "${targets[@]}")
 
