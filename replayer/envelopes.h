@@ -24,6 +24,13 @@ Envelope panningEnvelopeOf(const Instrument* instrument);
 void stepEnvelope(Channel* channel, EnvelopeState* state, const Envelope& envelope,
                   uint8_t updateBit);
 
+// Lxx: moves state to tick `position` of envelope, as if it had stepped
+// there: on the segment that holds the position, or finished at the last
+// point's value beyond it. Values follow the same clamp as stepEnvelope (a
+// point above 64 counts as 64), so the value stays within 0..64 wherever the
+// position falls. Touches no update bit (the row tick sets UpdateVolume).
+void setEnvelopePosition(EnvelopeState* state, const Envelope& envelope, int32_t position);
+
 // One tick of fadeout: while the key is off, fadeoutVolume falls by the
 // instrument's fadeout, not below 0, and UpdateVolume is set.
 void stepFadeout(Channel* channel, const Instrument* instrument);

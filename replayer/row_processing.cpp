@@ -35,37 +35,6 @@ struct RowState {
     bool jumpMark; // a Bxx in an earlier channel of this row
 };
 
-// Lxx: moves the volume envelope to tick `position` (the panning envelope
-// stays where it is).
-void setVolumeEnvelopePosition(Channel* channel, const Instrument* instrument, int32_t position) {
-    if ((instrument->volumeEnvelopeFlags & EnvelopeOn) == 0) {
-        return;
-    }
-    const EnvelopePoint* points = instrument->volumeEnvelopePoints;
-    const int32_t count = std::min<int32_t>(instrument->volumePointCount, MaxEnvelopePoints);
-    EnvelopeState& state = channel->volumeEnvelope;
-    for (int32_t j = 0; j + 1 < count; ++j) {
-        if (position > points[j + 1].tick) {
-            continue;
-        }
-        // 64-bit products: values beyond 64 in a damaged file must not overflow.
-        const int64_t span = points[j + 1].tick - points[j].tick;
-        const int64_t rise = (static_cast<int64_t>(points[j + 1].value) - points[j].value) * 65536;
-        state.finished = false;
-        state.tick = position;
-        state.slope = span == 0 ? 0 : static_cast<int32_t>(rise / span);
-        state.nextPoint = j + 1;
-        state.valueFixed = static_cast<int32_t>(static_cast<int64_t>(points[j].value) * 65536 +
-                                                (position - points[j].tick) * int64_t{state.slope});
-        state.value = state.valueFixed >> 16;
-        return;
-    }
-    if (count > 0) {
-        state.value = points[count - 1].value;
-    }
-    state.finished = true;
-}
-
 void applyExtendedRowEffect(RowState& row, Channel* channel, uint8_t parameter, Sample* sample,
                             const ChannelBeforeRow& before) {
     Module* module = row.module;
@@ -244,7 +213,7 @@ void applyRowEffect(RowState& row, Channel* channel, const PatternCell& cell,
             module->nextOrder = module->order + 1;
         }
         // A break on the last order entry goes to order 0, not to the
-        // restart position (replay_jumps_test).
+        // restart position (tick_driver_test).
         if (module->nextOrder >= module->songLength) {
             module->nextOrder = 0;
         }
@@ -269,10 +238,16 @@ void applyRowEffect(RowState& row, Channel* channel, const PatternCell& cell,
             module->globalVolumeSlide = xx;
         }
         break;
-    case EffectKeyOff: // released in step 14, whatever the parameter
+    case EffectKeyOff:
+        // Nothing left to do: processChannelRow released the key before the
+        // envelopes stepped, so the release shows on this tick. The
+        // parameter is not a delay.
         break;
-    case EffectSetEnvelopePosition:
-        setVolumeEnvelopePosition(channel, selection.instrument, xx);
+    case EffectSetEnvelopePosition: // the panning envelope stays where it is
+        if ((selection.instrument->volumeEnvelopeFlags & EnvelopeOn) != 0) {
+            setEnvelopePosition(&channel->volumeEnvelope, volumeEnvelopeOf(selection.instrument),
+                                xx);
+        }
         break;
     case EffectPanningSlide:
         if (xx != 0) {
