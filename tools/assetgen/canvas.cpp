@@ -178,12 +178,4 @@ std::vector<Segment> circleSegments(float x, float y, float radius, int pieces) 
     return segments;
 }
 
-std::vector<Segment> polyline(std::span<const float> xy) {
-    std::vector<Segment> segments;
-    for (size_t i = 2; i + 1 < xy.size(); i += 2) {
-        segments.push_back({xy[i - 2], xy[i - 1], xy[i], xy[i + 1]});
-    }
-    return segments;
-}
-
 } // namespace korvanthe::assetgen

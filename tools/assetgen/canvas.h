@@ -89,7 +89,5 @@ void addStars(Canvas& canvas, int count, uint32_t seed, float brightness);
 
 // Points of a closed circle as segments.
 std::vector<Segment> circleSegments(float x, float y, float radius, int pieces);
-// Segments through the given points in order.
-std::vector<Segment> polyline(std::span<const float> xy);
 
 } // namespace korvanthe::assetgen

@@ -76,11 +76,4 @@ void Pen::volumeColumn(int row, int channel, uint8_t volumeByte) {
     }
 }
 
-bool Pen::isEmpty(int row, int channel) const {
-    if (row < 0 || row >= pattern_.rowCount || channel < 0 || channel >= pattern_.channelCount) {
-        return false;
-    }
-    return pattern_.at(row, channel) == XmCell{};
-}
-
 } // namespace korvanthe::assetgen

@@ -114,7 +114,6 @@ class Pen {
     void keyOff(int row, int channel);
     void effect(int row, int channel, uint8_t effect, uint8_t parameter);
     void volumeColumn(int row, int channel, uint8_t volumeByte);
-    bool isEmpty(int row, int channel) const;
 
   private:
     XmCell* cell(int row, int channel);
