@@ -1,0 +1,31 @@
+// The scalar path: the reference that the vector paths must equal float for
+// float.
+#include <cmath>
+
+#include "audio/mixer_frame.h"
+#include "audio/mixer_kernels.h"
+
+namespace korvanthe::mixer {
+
+namespace {
+
+void clipScalar(int16_t* output, const float* buffer, int32_t sampleCount) {
+    for (int32_t i = 0; i < sampleCount; ++i) {
+        float value = buffer[i];
+        // Clamping first to the integer limits gives the same result as
+        // rounding first; a NaN ends up at the upper limit.
+        value = value <= 32767.0f ? value : 32767.0f;
+        value = value >= -32768.0f ? value : -32768.0f;
+        output[i] = static_cast<int16_t>(std::lrint(value)); // ties to even
+    }
+}
+
+constexpr Kernels Scalar{mixSteadyFrames, mixRampFrames, clipScalar};
+
+} // namespace
+
+const Kernels* scalarKernels() {
+    return &Scalar;
+}
+
+} // namespace korvanthe::mixer
