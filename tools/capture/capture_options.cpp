@@ -1,7 +1,11 @@
 #include "tools/capture/capture_options.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace korvanthe {
 
@@ -17,11 +21,42 @@ bool parseNumber(const std::string& text, double& value) {
     return errno == 0 && end != text.c_str() && *end == 0;
 }
 
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
 } // namespace
 
+CaptureOutput captureOutputKind(const std::string& output) {
+    if (output.empty()) {
+        return CaptureOutput::refused;
+    }
+    std::error_code ignored;
+    if (output.back() == '/' || std::filesystem::is_directory(output, ignored)) {
+        return CaptureOutput::frames;
+    }
+    // A leading dot names a hidden file, not an extension: ".mp4" is a folder.
+    const std::string extension = lowerCase(std::filesystem::path(output).extension().string());
+    if (extension.empty()) {
+        return CaptureOutput::frames;
+    }
+    if (extension == ".mp4") {
+        return CaptureOutput::mp4;
+    }
+    if (extension == ".mkv") {
+        return CaptureOutput::matroska;
+    }
+    if (extension == ".webm") {
+        return CaptureOutput::webm;
+    }
+    return CaptureOutput::refused;
+}
+
 bool writesVideo(const CaptureOptions& options) {
-    const std::string& out = options.output;
-    return out.size() > 4 && out.compare(out.size() - 4, 4, ".mp4") == 0;
+    return options.outputKind != CaptureOutput::frames &&
+           options.outputKind != CaptureOutput::refused;
 }
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
@@ -29,6 +64,10 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
         const std::string word = argv[i];
         if (word == "-h" || word == "--help") {
             options.help = true;
+            return true;
+        }
+        if (word == "--version") {
+            options.version = true;
             return true;
         }
         if (word != "-o" && word != "--fps" && word != "--seconds") {
@@ -60,6 +99,13 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     }
     if (options.output.empty()) {
         error = "no output given (-o OUT)";
+        return false;
+    }
+    options.outputKind = captureOutputKind(options.output);
+    if (options.outputKind == CaptureOutput::refused) {
+        error = options.output +
+                ": not an output korvanthe-capture writes; give a .mp4, .mkv or .webm file, or a "
+                "folder (ending in '/', existing, or a name without an extension)";
         return false;
     }
     return true;

@@ -53,8 +53,13 @@ bool waitForFfmpeg(int pid, std::string& error) {
             return false;
         }
     }
+    if (WIFSIGNALED(status)) {
+        error = "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
+        return false;
+    }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = "ffmpeg failed (see its message above)";
+        error = "ffmpeg failed with exit status " + std::to_string(WEXITSTATUS(status)) +
+                " (its message is above)";
         return false;
     }
     return true;
@@ -86,8 +91,8 @@ bool ffmpegAvailable() {
     return false;
 }
 
-bool startVideoEncoder(VideoEncoder& encoder, const std::string& videoPath, int width, int height,
-                       int fps, std::string& error) {
+bool startVideoEncoder(VideoEncoder& encoder, CaptureOutput kind, const std::string& videoPath,
+                       int width, int height, int fps, std::string& error) {
     // Neither end may leak into ffmpeg beyond its standard input, or its
     // input never ends.
     int fds[2];
@@ -102,11 +107,18 @@ bool startVideoEncoder(VideoEncoder& encoder, const std::string& videoPath, int 
         "-s",       std::to_string(width) + "x" + std::to_string(height),
         "-r",       std::to_string(fps),
         "-i",       "pipe:0"};
-    const std::vector<std::string> output = {"-an",  "-c:v", "libx264",  "-preset", "medium",
-                                             "-crf", "18",   "-pix_fmt", "yuv420p", videoPath};
+    // WebM holds only VP8/VP9 and Vorbis/Opus; MP4 and Matroska get H.264.
+    // Constant quality in both, at about the same look.
+    const std::vector<std::string> h264 = {"-c:v", "libx264", "-preset", "medium", "-crf", "18"};
+    const std::vector<std::string> vp9 = {"-c:v",      "libvpx-vp9", "-crf", "24", "-b:v",
+                                          "0",         "-deadline",  "good", "-cpu-used",
+                                          "4",         "-row-mt",    "1"};
+    const std::vector<std::string>& codec = kind == CaptureOutput::webm ? vp9 : h264;
     arguments.insert(arguments.end(), input.begin(), input.end());
     arguments.insert(arguments.end(), bitExactArguments.begin(), bitExactArguments.end());
-    arguments.insert(arguments.end(), output.begin(), output.end());
+    arguments.push_back("-an");
+    arguments.insert(arguments.end(), codec.begin(), codec.end());
+    arguments.insert(arguments.end(), {"-pix_fmt", "yuv420p", "-f", "matroska", videoPath});
     const int pid = spawnFfmpeg(arguments, fds[0], error);
     close(fds[0]);
     if (pid < 0) {
@@ -133,7 +145,10 @@ bool sendVideoFrame(VideoEncoder& encoder, std::span<const uint32_t> pixels, std
             continue;
         }
         if (written <= 0) {
-            error = std::string("ffmpeg stopped taking frames: ") + std::strerror(errno);
+            // A closed pipe means ffmpeg has gone; why is its exit status's to tell.
+            error = errno == EPIPE ? std::string("ffmpeg stopped taking frames")
+                                   : std::string("cannot send frames to ffmpeg: ") +
+                                         std::strerror(errno);
             return false;
         }
         sent += static_cast<size_t>(written);
@@ -154,13 +169,18 @@ bool finishVideoEncoder(VideoEncoder& encoder, std::string& error) {
     return waitForFfmpeg(pid, error);
 }
 
-bool muxVideoAndSound(const std::string& videoPath, const std::string& wavPath,
+bool muxVideoAndSound(CaptureOutput kind, const std::string& videoPath, const std::string& wavPath,
                       const std::string& outputPath, std::string& error) {
     std::vector<std::string> arguments = quietArguments;
-    const std::vector<std::string> inputs = {"-i",   videoPath, "-i",   wavPath, "-map",
-                                             "0:v",  "-map",    "1:a",  "-c:v",  "copy",
-                                             "-c:a", "aac",     "-b:a", "192k"};
+    const std::vector<std::string> inputs = {"-i",  videoPath, "-i",   wavPath, "-map",
+                                             "0:v", "-map",    "1:a",  "-c:v",  "copy"};
+    // Opus runs at 48 kHz: ffmpeg resamples the 44.1 kHz sound for it.
+    const std::vector<std::string> sound =
+        kind == CaptureOutput::webm
+            ? std::vector<std::string>{"-c:a", "libopus", "-b:a", "160k"}
+            : std::vector<std::string>{"-c:a", "aac", "-b:a", "192k"};
     arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+    arguments.insert(arguments.end(), sound.begin(), sound.end());
     arguments.insert(arguments.end(), bitExactArguments.begin(), bitExactArguments.end());
     arguments.push_back(outputPath);
     const int pid = spawnFfmpeg(arguments, -1, error);

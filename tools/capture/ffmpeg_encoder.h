@@ -1,12 +1,14 @@
-// H.264 + AAC video files through an ffmpeg process: the frames stream into
-// one ffmpeg run as raw RGB, and a second run puts the picture and the WAV
-// sound together into the MP4 file. Output flags ask for bit-exact files, so
+// Video files through an ffmpeg process (H.264 + AAC in MP4 or Matroska,
+// VP9 + Opus in WebM): the frames stream into one ffmpeg run as raw RGB, and
+// a second run puts the picture and the WAV sound together into the file. Output flags ask for bit-exact files, so
 // that one ffmpeg build gives the same bytes for the same capture.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
+
+#include "tools/capture/capture_options.h"
 
 namespace korvanthe {
 
@@ -19,10 +21,11 @@ struct VideoEncoder {
     std::string videoPath; // the picture-only file it writes
 };
 
-// Starts ffmpeg encoding raw width x height RGB frames at fps into videoPath.
-// False, with the reason in error, when it cannot be started.
-bool startVideoEncoder(VideoEncoder& encoder, const std::string& videoPath, int width, int height,
-                       int fps, std::string& error);
+// Starts ffmpeg encoding raw width x height RGB frames at fps, with the
+// picture codec for kind, into the Matroska file videoPath. False, with the
+// reason in error, when it cannot be started.
+bool startVideoEncoder(VideoEncoder& encoder, CaptureOutput kind, const std::string& videoPath,
+                       int width, int height, int fps, std::string& error);
 
 // Sends one frame of words 0x00RRGGBB, row 0 the top. False when ffmpeg no
 // longer takes input.
@@ -31,9 +34,9 @@ bool sendVideoFrame(VideoEncoder& encoder, std::span<const uint32_t> pixels, std
 // Closes the input and waits for ffmpeg. True when it finished without error.
 bool finishVideoEncoder(VideoEncoder& encoder, std::string& error);
 
-// Puts the picture of videoPath and the sound of wavPath (as AAC) into
-// outputPath. True when ffmpeg finished without error.
-bool muxVideoAndSound(const std::string& videoPath, const std::string& wavPath,
+// Puts the picture of videoPath and the sound of wavPath (in the sound codec
+// for kind) into outputPath. True when ffmpeg finished without error.
+bool muxVideoAndSound(CaptureOutput kind, const std::string& videoPath, const std::string& wavPath,
                       const std::string& outputPath, std::string& error);
 
 } // namespace korvanthe

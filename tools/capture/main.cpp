@@ -1,15 +1,21 @@
 // korvanthe-capture -o OUT [--fps 60] [--seconds S]: records the demo as it
 // would play, frame by frame on a virtual clock, from the files in the
-// working directory. OUT ending in .mp4 becomes an H.264 + AAC video through
-// ffmpeg; any other OUT is a folder of numbered PNG frames and soundtrack.wav.
-// The same files give the same output bytes every run.
+// working directory. OUT ending in .mp4, .mkv or .webm becomes a video
+// through ffmpeg; a folder receives numbered PNG frames and soundtrack.wav
+// (capture_options.h says which names are which). The same files give the
+// same output bytes every run.
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "host/main_sequence.h"
 #include "platform/headless/egl_window.h"
@@ -32,14 +38,34 @@ void removeQuietly(const std::string& path) {
     std::filesystem::remove(path, ignored);
 }
 
-// Picture first, then the sound muxed in; the intermediate files go away
-// either way.
+// Whether a file can be made at path, tried by making it (and taking it
+// away again if it was not there): permission bits alone do not tell, for
+// root or on a read-only mount. Checked before ffmpeg starts, so that the
+// reason names the person's path, not an intermediate file's.
+bool canWriteFile(const std::string& path, std::string& error) {
+    std::error_code ignored;
+    const bool existed = std::filesystem::exists(path, ignored);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = std::string("cannot write there: ") + std::strerror(errno);
+        return false;
+    }
+    close(fd);
+    if (!existed) {
+        removeQuietly(path);
+    }
+    return true;
+}
+
+// Picture first, then the sound muxed in; the intermediate files, beside the
+// output, go away either way. Every failure is told with the output's name.
 int captureVideo(CaptureSession& session) {
     const std::string& output = session.options.output;
-    const std::string picturePath = output + ".picture.mp4";
+    const CaptureOutput kind = session.options.outputKind;
+    const std::string picturePath = output + ".picture.mkv";
     const std::string soundPath = output + ".sound.wav";
     std::string error;
-    if (!startVideoEncoder(session.encoder, picturePath, headlessWidth, headlessHeight,
+    if (!startVideoEncoder(session.encoder, kind, picturePath, headlessWidth, headlessHeight,
                            session.options.fps, error)) {
         return fail(output + ": " + error);
     }
@@ -49,17 +75,21 @@ int captureVideo(CaptureSession& session) {
     if (captured && encoded) {
         written = writeWav(soundPath, session.sound, error);
         if (!written) {
-            error = soundPath + ": " + error;
+            error = "cannot write its sound beside it: " + error;
         } else {
-            written = muxVideoAndSound(picturePath, soundPath, output, error);
+            written = muxVideoAndSound(kind, picturePath, soundPath, output, error);
         }
     }
     removeQuietly(picturePath);
     removeQuietly(soundPath);
+    // An ffmpeg that failed is the cause of a frame it did not take.
+    if (!encoded) {
+        return fail(output + ": " + error);
+    }
     if (!captured) {
         return fail(output + ": " + session.error);
     }
-    if (!encoded || !written) {
+    if (!written) {
         return fail(output + ": " + error);
     }
     return 0;
@@ -105,17 +135,26 @@ int main(int argc, char** argv) {
     CaptureSession session;
     std::string error;
     if (!parseCaptureOptions(argc, argv, session.options, error)) {
-        std::fprintf(stderr, "korvanthe-capture: %s\n%s", error.c_str(), captureUsage);
+        std::fprintf(stderr, "korvanthe-capture: %s\n%s", error.c_str(), captureUsageLine);
         return 2;
     }
     if (session.options.help) {
-        std::fputs(captureUsage, stdout);
+        std::fputs(captureHelp, stdout);
         return 0;
     }
-    if (writesVideo(session.options) && !ffmpegAvailable()) {
-        return fail(session.options.output +
-                    ": ffmpeg not found on the PATH (it writes .mp4 files; install ffmpeg, or give "
-                    "a folder for PNG frames)");
+    if (session.options.version) {
+        std::puts("korvanthe-capture " KORVANTHE_VERSION);
+        return 0;
+    }
+    if (writesVideo(session.options)) {
+        if (!canWriteFile(session.options.output, error)) {
+            return fail(session.options.output + ": " + error);
+        }
+        if (!ffmpegAvailable()) {
+            return fail(session.options.output +
+                        ": ffmpeg not found on the PATH (it writes the video files; install "
+                        "ffmpeg, or give a folder for PNG frames)");
+        }
     }
     warnAboutMissingFiles();
     // A failing ffmpeg must show as a failed write, not end the process.
