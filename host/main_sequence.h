@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "timeline/screen_size.h"
+
 namespace korvanthe {
 
 // The files the demo reads from the working directory.
@@ -38,8 +40,8 @@ inline constexpr std::array<PictureFile, 7> pictureFiles{{
     {6, "random.raw", PictureReader::RawRGB, 512, 256},
 }};
 
-inline constexpr int displayWidth = 640;
-inline constexpr int displayHeight = 480;
+inline constexpr int displayWidth = screenWidth;
+inline constexpr int displayHeight = screenHeight;
 inline constexpr int displayBits = 32;
 inline constexpr const char* displayTitle = "Korvanthe";
 

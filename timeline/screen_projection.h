@@ -1,10 +1,12 @@
 // The flat projection the full-screen effects draw with.
 #pragma once
 
+#include "timeline/screen_size.h"
+
 namespace korvanthe {
 
-inline constexpr float screenPixelsWide = 640.0f;
-inline constexpr float screenPixelsHigh = 480.0f;
+inline constexpr float screenPixelsWide = static_cast<float>(screenWidth);
+inline constexpr float screenPixelsHigh = static_cast<float>(screenHeight);
 
 // Projection: one unit per screen pixel, origin top left, y growing
 // downwards, z from -1 to 1; modelview: identity. Context current.

@@ -1,8 +1,12 @@
 // The headless window: an offscreen 640 x 480 OpenGL compatibility context
-// (EGL surfaceless platform on Mesa) that renders into a framebuffer object
-// which the caller reads back. There is no screen and nobody to press keys:
-// the caller injects key presses and quit requests, message boxes print to
-// stderr and are answered by the caller's choice, and the clock is virtual
+// that renders into a framebuffer object which the caller reads back. The
+// context comes from EGL's surfaceless platform on Mesa, or from WGL on a
+// hidden window on Windows (platform/headless/offscreen_context.h); this
+// header, named after the first of the two, fronts both.
+//
+// There is no screen and nobody to press keys: the caller injects key
+// presses and quit requests, message boxes print to stderr and are answered
+// by the caller's choice, and the clock is virtual
 // (platform/headless/virtual_clock.h).
 //
 // Two ways in:
@@ -20,11 +24,13 @@
 #include <vector>
 
 #include "platform/window_system.h"
+#include "timeline/screen_size.h"
 
 namespace korvanthe {
 
-inline constexpr int headlessWidth = 640;
-inline constexpr int headlessHeight = 480;
+// The demo's screen size.
+inline constexpr int headlessWidth = screenWidth;
+inline constexpr int headlessHeight = screenHeight;
 
 // Makes a 640 x 480 offscreen compatibility context current on the calling
 // thread, with the framebuffer object bound and the viewport (0, 0, 640, 480).

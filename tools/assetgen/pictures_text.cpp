@@ -1,6 +1,7 @@
 // The text pictures the "text" effect steps through: the two intro lines,
 // the credits and the greetings. All are full-screen and drawn additively
 // over the other effects, so their background stays black.
+#include "timeline/screen_size.h"
 #include "tools/assetgen/lettering.h"
 #include "tools/assetgen/pictures.h"
 
@@ -8,8 +9,8 @@ namespace korvanthe::assetgen {
 
 namespace {
 
-constexpr float ScreenWidth = 640.0f;
-constexpr float ScreenHeight = 480.0f;
+constexpr float ScreenWidth = static_cast<float>(screenWidth);
+constexpr float ScreenHeight = static_cast<float>(screenHeight);
 constexpr float CentreX = ScreenWidth / 2;
 
 Canvas screenCanvas(int slot) {

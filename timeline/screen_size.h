@@ -1,0 +1,12 @@
+// The demo's screen: the window's size in pixels, which is also the space the
+// effects draw in and the pictures are laid out in. A header of constants
+// only, so the host, the timeline, the platform backends and the content
+// generator share one definition without linking anything.
+#pragma once
+
+namespace korvanthe {
+
+inline constexpr int screenWidth = 640;
+inline constexpr int screenHeight = 480;
+
+} // namespace korvanthe
