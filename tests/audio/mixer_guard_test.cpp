@@ -9,11 +9,14 @@
 
 #include "audio/mixer.h"
 #include "tests/audio/mixer_fixture.h"
+#include "tests/support/mixer_paths.h"
 
 namespace korvanthe {
 namespace {
 
-TEST(MixerGuard, PositionBeyondTheEndIsHandledAtOnce) {
+class MixerGuard : public testing::OnEveryMixerPath {};
+
+TEST_P(MixerGuard, PositionBeyondTheEndIsHandledAtOnce) {
     TestSample looped(rampData(10, 100), LoopForward, 0, 8);
     Voice& voice = steadyVoice(looped);
     voice.positionInt = 20;
@@ -28,7 +31,7 @@ TEST(MixerGuard, PositionBeyondTheEndIsHandledAtOnce) {
     EXPECT_EQ(ended.sample, nullptr);
 }
 
-TEST(MixerGuard, BackwardFromThreeTurnsForwardAtFrameZero) {
+TEST_P(MixerGuard, BackwardFromThreeTurnsForwardAtFrameZero) {
     struct Case {
         const char* why;
         int frames;
@@ -57,7 +60,7 @@ TEST(MixerGuard, BackwardFromThreeTurnsForwardAtFrameZero) {
     }
 }
 
-TEST(MixerGuard, BackwardPassWhoseLastFrameWouldFallBelowZero) {
+TEST_P(MixerGuard, BackwardPassWhoseLastFrameWouldFallBelowZero) {
     // Step 1 + 255 x 2^-32 from 3 + 300 x 2^-32: the boundary count is 4, but
     // the fourth frame would lie at -467 x 2^-32. The pass ends a frame early
     // and the turn comes first.
@@ -74,7 +77,7 @@ TEST(MixerGuard, BackwardPassWhoseLastFrameWouldFallBelowZero) {
     EXPECT_EQ(voice.direction, 1);
 }
 
-TEST(MixerGuard, ForwardPassEndingShortOfALoopFromFrameZero) {
+TEST_P(MixerGuard, ForwardPassEndingShortOfALoopFromFrameZero) {
     // Step 1 + 2^-32 from 3 + (2^32 - 200) x 2^-32 towards the end at 8: four
     // frames by the count, which end 199 x 2^-32 short (every frame but the
     // first clears a set lowest bit). The wrap would give -199 x 2^-32.
@@ -89,7 +92,7 @@ TEST(MixerGuard, ForwardPassEndingShortOfALoopFromFrameZero) {
     EXPECT_GE(voice.positionInt, 0);
 }
 
-TEST(MixerGuard, StepsOf256FramesAndMoreCountRight) {
+TEST_P(MixerGuard, StepsOf256FramesAndMoreCountRight) {
     std::vector<int16_t> data(1000);
     for (int i = 0; i < 1000; ++i) {
         data[static_cast<size_t>(i)] = static_cast<int16_t>(i);
@@ -106,7 +109,7 @@ TEST(MixerGuard, StepsOf256FramesAndMoreCountRight) {
     }
 }
 
-TEST(MixerGuard, LoopWithoutFramesEndsLikeAnUnloopedSample) {
+TEST_P(MixerGuard, LoopWithoutFramesEndsLikeAnUnloopedSample) {
     for (uint8_t loopType : {LoopForward, LoopPingPong}) {
         TestSample sample(rampData(8, 100), loopType, 8, 0);
         Voice& voice = steadyVoice(sample);
@@ -121,6 +124,8 @@ TEST(MixerGuard, LoopWithoutFramesEndsLikeAnUnloopedSample) {
     EXPECT_EQ(mix(4), std::vector<float>(10, 0.0f));
     EXPECT_EQ(voices[0].sample, nullptr);
 }
+
+KORVANTHE_ON_EVERY_MIXER_PATH(MixerGuard);
 
 } // namespace
 } // namespace korvanthe

@@ -6,12 +6,17 @@
 #include <vector>
 
 #include "audio/mixer.h"
+#include "tests/audio/exact_gains.h"
 #include "tests/audio/mixer_fixture.h"
+#include "tests/support/mixer_paths.h"
 
 namespace korvanthe {
 namespace {
 
-TEST(Mixer, RampLengthFollowsTheRate) {
+class Mixer : public testing::OnEveryMixerPath {};
+class Clipper : public testing::OnEveryMixerPath {};
+
+TEST_P(Mixer, RampLengthFollowsTheRate) {
     const struct {
         int32_t rate;
         int32_t frames;
@@ -25,7 +30,7 @@ TEST(Mixer, RampLengthFollowsTheRate) {
     EXPECT_EQ(voices[7].sample, nullptr);
 }
 
-TEST(Mixer, NoFramesChangesNothing) {
+TEST_P(Mixer, NoFramesChangesNothing) {
     TestSample sample(std::vector<int16_t>(64, 1000), LoopNone, 0, 0);
     Voice& voice = steadyVoice(sample);
     voice.positionInt = 5;
@@ -37,7 +42,7 @@ TEST(Mixer, NoFramesChangesNothing) {
     }
 }
 
-TEST(Mixer, TriggeredNoteFadesInOver128Frames) {
+TEST_P(Mixer, TriggeredNoteFadesInOver128Frames) {
     TestSample sample(std::vector<int16_t>(400, 32767), LoopNone, 0, 0);
     Voice& voice = steadyVoice(sample);
     voice.levelLeft = voice.levelRight = 0; // as a trigger leaves them
@@ -52,7 +57,7 @@ TEST(Mixer, TriggeredNoteFadesInOver128Frames) {
     EXPECT_EQ(voice.rampStepLeft, 0.0f);
 }
 
-TEST(Mixer, SilentTriggerStartsNoRamp) {
+TEST_P(Mixer, SilentTriggerStartsNoRamp) {
     TestSample sample(std::vector<int16_t>(64, 20000), LoopNone, 0, 0);
     Voice& voice = steadyVoice(sample);
     voice.volumeLeft = voice.volumeRight = 0;
@@ -65,7 +70,7 @@ TEST(Mixer, SilentTriggerStartsNoRamp) {
     EXPECT_EQ(voice.positionInt, 32);
 }
 
-TEST(Mixer, RampContinuesInTheNextCallFromTheLevelReached) {
+TEST_P(Mixer, RampContinuesInTheNextCallFromTheLevelReached) {
     TestSample sample(std::vector<int16_t>(400, 32767), LoopNone, 0, 0);
     Voice& voice = steadyVoice(sample);
     voice.levelLeft = voice.levelRight = 0;
@@ -77,8 +82,11 @@ TEST(Mixer, RampContinuesInTheNextCallFromTheLevelReached) {
     EXPECT_EQ(voice.levelRight, 0);
 
     const std::vector<float> out = mix(40);
-    const float levelGain = static_cast<float>(51000 / 256.0 * static_cast<double>(1.0f / 255.0f));
-    EXPECT_EQ(out[0], static_cast<float>(32767.0 * levelGain)); // starts at the level reached
+    // Starts at the level reached: 32767 x the gain of level 51000, each
+    // product rounded to float (worked out in integers).
+    namespace exact = testing::exact;
+    EXPECT_EQ(out[0], exact::toFloat(exact::single(
+                          exact::times({32767, 0}, exact::levelGain(51000)))));
     EXPECT_NEAR(out[2 * 27], 32767.0 * 127 / 128, 0.01);
     EXPECT_EQ(out[2 * 28], 32767.0f); // finished after the remaining 28 frames
     EXPECT_EQ(out[2 * 39 + 1], 0.0f);
@@ -86,7 +94,7 @@ TEST(Mixer, RampContinuesInTheNextCallFromTheLevelReached) {
     EXPECT_EQ(voice.levelLeft, 255 << 8);
 }
 
-TEST(Mixer, PassOfNoFramesHandlesTheBoundaryAtOnce) {
+TEST_P(Mixer, PassOfNoFramesHandlesTheBoundaryAtOnce) {
     // Less than 2^-24 frame before the end of an unlooped sample.
     TestSample sample(std::vector<int16_t>(16, 9000), LoopNone, 0, 0);
     Voice& voice = steadyVoice(sample);
@@ -112,7 +120,7 @@ TEST(Mixer, PassOfNoFramesHandlesTheBoundaryAtOnce) {
     EXPECT_EQ(loopVoice.positionInt, 5);
 }
 
-TEST(Mixer, ForwardLoopShorterThanAStepWrapsInOneGo) {
+TEST_P(Mixer, ForwardLoopShorterThanAStepWrapsInOneGo) {
     // Loop frames 10 and 11, five frames per step.
     TestSample sample(rampData(16, 100), LoopForward, 10, 2);
     Voice& voice = steadyVoice(sample, 5);
@@ -125,7 +133,7 @@ TEST(Mixer, ForwardLoopShorterThanAStepWrapsInOneGo) {
     EXPECT_EQ(voice.positionFrac, 0u);
 }
 
-TEST(Mixer, PingPongTurnsAtBothEnds) {
+TEST_P(Mixer, PingPongTurnsAtBothEnds) {
     // Loop frames 2..5, one frame per step; frame i holds i x 1000.
     TestSample sample(rampData(8, 1000), LoopPingPong, 2, 4);
     Voice& voice = steadyVoice(sample);
@@ -157,7 +165,7 @@ TEST(Mixer, PingPongTurnsAtBothEnds) {
     }
 }
 
-TEST(Mixer, PingPongStepLongerThanTheLoopTurnsAsOftenAsNeeded) {
+TEST_P(Mixer, PingPongStepLongerThanTheLoopTurnsAsOftenAsNeeded) {
     // Loop frames 2 and 3, seven frames per step.
     TestSample sample(rampData(8, 1000), LoopPingPong, 2, 2);
     Voice& voice = steadyVoice(sample, 7);
@@ -171,7 +179,7 @@ TEST(Mixer, PingPongStepLongerThanTheLoopTurnsAsOftenAsNeeded) {
     EXPECT_EQ(voice.direction, 2);
 }
 
-TEST(Mixer, UnloopedSampleEndingMidRunFallsSilent) {
+TEST_P(Mixer, UnloopedSampleEndingMidRunFallsSilent) {
     TestSample sample(rampData(10, 100), LoopNone, 0, 0);
     Voice& voice = steadyVoice(sample);
     voice.volumeRight = 0;
@@ -188,7 +196,7 @@ TEST(Mixer, UnloopedSampleEndingMidRunFallsSilent) {
     EXPECT_EQ(later, std::vector<float>(10, 0.0f));
 }
 
-TEST(Mixer, HalfStepsInterpolate) {
+TEST_P(Mixer, HalfStepsInterpolate) {
     TestSample sample(rampData(8, 1000), LoopNone, 0, 0);
     steadyVoice(sample, 0, 0x80000000u);
     const std::vector<float> out = mix(5);
@@ -198,7 +206,7 @@ TEST(Mixer, HalfStepsInterpolate) {
     }
 }
 
-TEST(Mixer, VoicesAbove31NeverSound) {
+TEST_P(Mixer, VoicesAbove31NeverSound) {
     TestSample sample(std::vector<int16_t>(64, 30000), LoopForward, 0, 64);
     resetVoices(44100);
     for (int i = MixedVoices; i < VoiceCount; ++i) {
@@ -214,7 +222,7 @@ TEST(Mixer, VoicesAbove31NeverSound) {
     EXPECT_EQ(voices[32].positionInt, 0);
 }
 
-TEST(Clipper, RoundsTiesToEvenAndClamps) {
+TEST_P(Clipper, RoundsTiesToEvenAndClamps) {
     const struct {
         float in;
         int16_t out;
@@ -241,6 +249,9 @@ TEST(Clipper, RoundsTiesToEvenAndClamps) {
     clipToPcm16(pcm.data(), nullptr, 1);
     EXPECT_EQ(pcm[0], 32767);
 }
+
+KORVANTHE_ON_EVERY_MIXER_PATH(Mixer);
+KORVANTHE_ON_EVERY_MIXER_PATH(Clipper);
 
 } // namespace
 } // namespace korvanthe
