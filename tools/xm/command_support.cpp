@@ -1,6 +1,14 @@
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "module/file_callbacks.h"
 #include "tools/xm/commands.h"
@@ -12,9 +20,42 @@ int reportFileError(const std::string& path, const std::string& reason) {
     return ExitFileError;
 }
 
-int reportUsageError(const std::string& message, const char* usage) {
-    std::fprintf(stderr, "korvanthe-xm: %s\nusage: korvanthe-xm %s\n", message.c_str(), usage);
+int reportUsageError(const std::string& message, const XmCommand& command) {
+    std::fprintf(stderr, "korvanthe-xm: %s (see korvanthe-xm %s --help)\n", message.c_str(),
+                 command.name);
     return ExitUsageError;
+}
+
+bool parseWholeNumber(const std::string& text, int64_t lowest, int64_t highest, int64_t& number) {
+    if (text.empty() || text[0] == ' ' || text[0] == '+') {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || end == text.c_str() || *end != 0 || value < lowest || value > highest) {
+        return false;
+    }
+    number = value;
+    return true;
+}
+
+bool isTerminal(FILE* stream) {
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
+
+std::string songTime(int64_t frames, int32_t sampleRate) {
+    const int64_t milliseconds = sampleRate > 0 ? frames * 1000 / sampleRate : 0;
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld:%02lld.%03lld",
+                  static_cast<long long>(milliseconds / 60000),
+                  static_cast<long long>(milliseconds / 1000 % 60),
+                  static_cast<long long>(milliseconds % 1000));
+    return text;
 }
 
 Module* loadSongFile(const std::string& path, XmLoadReport& report, std::string& reason) {

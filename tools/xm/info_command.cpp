@@ -1,16 +1,19 @@
 // korvanthe-xm info FILE [--json]: loads a song and prints what the player
-// made of it, as text or as one JSON object keyed by the record field names.
+// made of it and how long it plays, as text or as one JSON object keyed by
+// the record field names.
 #include <cstdio>
 #include <string>
 
 #include "module/module.h"
 #include "tools/xm/commands.h"
+#include "tools/xm/song_playback.h"
 
 namespace korvanthe {
 
 namespace {
 
-constexpr const char* InfoUsage = "info FILE [--json]";
+// The duration is the length render finds at its default rate.
+constexpr int32_t DurationRate = DefaultRate;
 
 const char* loopTypeName(uint8_t loopType) {
     switch (loopType) {
@@ -65,7 +68,8 @@ uint8_t storedBits(const XmLoadReport& report, int instrument, int sample) {
         .at(static_cast<size_t>(sample));
 }
 
-void printText(const std::string& path, const Module& module, const XmLoadReport& report) {
+void printText(const std::string& path, const Module& module, const XmLoadReport& report,
+               const SongLength& length) {
     std::printf("File: %s\n", path.c_str());
     std::printf("Name: %s\n", displayText(report.name).c_str());
     std::printf("Tracker: %s (format version %x.%02x)\n", displayText(report.trackerName).c_str(),
@@ -80,6 +84,14 @@ void printText(const std::string& path, const Module& module, const XmLoadReport
                 module.flags & ModuleLinearFrequencies ? "linear" : "Amiga");
     std::printf("Default speed: %d\n", module.defaultSpeed);
     std::printf("Default BPM: %d\n", module.defaultBpm);
+    if (length.ended) {
+        std::printf("Duration: %s (%lld frames at %d Hz)\n",
+                    songTime(length.frames, DurationRate).c_str(),
+                    static_cast<long long>(length.frames), DurationRate);
+    } else {
+        std::printf("Duration: no end found within %d minutes (the song plays on)\n",
+                    LongestSongSeconds / 60);
+    }
     if (report.truncated) {
         std::printf("Truncated: the file ends early; missing bytes read as zeros\n");
     }
@@ -98,7 +110,8 @@ void printText(const std::string& path, const Module& module, const XmLoadReport
     }
 }
 
-void printJson(const std::string& path, const Module& module, const XmLoadReport& report) {
+void printJson(const std::string& path, const Module& module, const XmLoadReport& report,
+               const SongLength& length) {
     std::printf("{\"file\": %s, \"name\": %s, \"trackerName\": %s, \"version\": %u, "
                 "\"truncated\": %s,\n",
                 jsonString(path.c_str()).c_str(), jsonString(report.name).c_str(),
@@ -111,6 +124,17 @@ void printJson(const std::string& path, const Module& module, const XmLoadReport
                 module.channelCount, module.songLength, module.restartPosition,
                 report.storedPatternCount, module.usedPatternCount, module.patternSlotCount,
                 module.instrumentCount, module.flags, module.defaultSpeed, module.defaultBpm);
+    // Without an end the song has no duration: null, and endFound false.
+    if (length.ended) {
+        std::printf(" \"endFound\": true, \"durationFrames\": %lld, \"durationRate\": %d, "
+                    "\"durationSeconds\": %.3f,\n",
+                    static_cast<long long>(length.frames), DurationRate,
+                    static_cast<double>(length.frames) / DurationRate);
+    } else {
+        std::printf(" \"endFound\": false, \"durationFrames\": null, \"durationRate\": %d, "
+                    "\"durationSeconds\": null,\n",
+                    DurationRate);
+    }
     std::printf(" \"instruments\": [");
     for (int i = 0; i < module.instrumentCount; ++i) {
         const Instrument& instrument = module.instruments[i];
@@ -130,8 +154,6 @@ void printJson(const std::string& path, const Module& module, const XmLoadReport
     std::printf("]}\n");
 }
 
-} // namespace
-
 int runInfoCommand(const CommandArguments& arguments) {
     bool json = false;
     std::string path;
@@ -140,15 +162,15 @@ int runInfoCommand(const CommandArguments& arguments) {
         if (argument == "--json") {
             json = true;
         } else if (argument.size() > 1 && argument[0] == '-') {
-            return reportUsageError("unknown option \"" + argument + "\"", InfoUsage);
+            return reportUsageError("unknown option \"" + argument + "\"", infoCommand);
         } else {
             path = argument;
             ++files;
         }
     }
     if (files != 1) {
-        return reportUsageError(files == 0 ? "no file given" : "more than one file given",
-                                InfoUsage);
+        return reportUsageError(files == 0 ? "no FILE given" : "more than one FILE given",
+                                infoCommand);
     }
     XmLoadReport report;
     std::string reason;
@@ -156,13 +178,34 @@ int runInfoCommand(const CommandArguments& arguments) {
     if (module == nullptr) {
         return reportFileError(path, reason);
     }
+    SongLength length{};
+    if (!measureSongFile(path, PlaybackOptions{}, length, reason)) {
+        freeModule(module);
+        return reportFileError(path, reason);
+    }
     if (json) {
-        printJson(path, *module, report);
+        printJson(path, *module, report, length);
     } else {
-        printText(path, *module, report);
+        printText(path, *module, report, length);
     }
     freeModule(module);
-    return 0;
+    return std::fflush(stdout) == 0 ? 0 : ExitFileError;
 }
+
+} // namespace
+
+const XmCommand infoCommand = {
+    "info",
+    "info FILE [--json]",
+    "the song, its samples and how long it plays",
+    "Loads an XM file and prints what the player made of it: name, channels, song\n"
+    "length, restart position, patterns, instruments, frequency table, default speed\n"
+    "and BPM, the duration (the length render finds), and each sample.\n",
+    "  --json             one JSON object keyed by the record field names\n",
+    false,
+    "korvanthe-xm info song.xm\n"
+    "korvanthe-xm info --json song.xm\n",
+    runInfoCommand,
+};
 
 } // namespace korvanthe

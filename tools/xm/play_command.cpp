@@ -1,26 +1,28 @@
-// `korvanthe-xm play FILE`: plays a song live through the default device and
-// keeps one terminal line up to date with the order, row and song time heard
-// now, read from the block stamps as the demo reads them. Ends where the song
-// ends (as `render` finds it), or on q, Escape or Ctrl-C.
+// korvanthe-xm play FILE [options]: plays a song live through the default
+// device. On a terminal it keeps one line up to date with the order and row
+// heard now (the block stamps, as the demo reads them) and the time heard
+// (the frames the device has played). Ends where the song ends (as `render`
+// finds it), or on q, Escape or Ctrl-C.
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "audio/block_streaming.h"
-#include "audio/offline_render.h"
 #include "audio/player.h"
+#include "platform/audio_output.h"
 #include "platform/clock.h"
 #include "tools/xm/commands.h"
+#include "tools/xm/playback_options.h"
 #include "tools/xm/quit_keys.h"
+#include "tools/xm/song_playback.h"
 
 namespace korvanthe {
 
 namespace {
 
-constexpr int32_t PlayRate = 44100;
 constexpr uint32_t PollMilliseconds = 10;
-// A song whose end is not found within an hour plays until it is stopped.
-constexpr int64_t LongestSongFrames = int64_t{PlayRate} * 3600;
 
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -28,78 +30,152 @@ void onInterrupt(int) {
     interrupted = 1;
 }
 
-// The stamp of the song's last block that holds song frames, found by
-// rendering the song offline; -1 when no end is found within the limit.
-int32_t findSongEndMs(Module* song) {
-    if (!startOfflineRender(song, PlayRate, true)) {
-        return -1;
-    }
-    int32_t lastMs = -1;
-    int64_t frames = 0;
-    OfflineBlock block{};
-    while (frames < LongestSongFrames && renderOfflineBlock(&block)) {
-        lastMs = block.stamp.elapsedMs;
-        frames += block.frames;
-    }
-    const bool ended = offlineSongEnded();
-    stopOfflineRender();
-    return ended ? lastMs : -1;
+int usageError(const std::string& message) {
+    return reportUsageError(message, playCommand);
 }
 
-void showPosition(const BlockStamp& stamp) {
-    const int32_t ms = stamp.elapsedMs;
-    std::printf("\rorder %3d  row %3d  %d:%02d.%02d ", stamp.order, stamp.row, ms / 60000,
-                ms / 1000 % 60, ms / 10 % 100);
-    std::fflush(stdout);
+// Frames the device has played since the song started. The stamps' song
+// time would do as well were it not summed from whole milliseconds per mixer
+// run, which falls behind the sound by up to a few percent.
+int64_t framesPlayed() {
+    uint64_t bytes = 0;
+    return audioPlayPositionBytes(&bytes) ? static_cast<int64_t>(bytes / 4) : 0;
 }
 
-} // namespace
+// The line a person sees while the song plays; written again only when it
+// changes (every hundredth of a second of song at most).
+struct StatusLine {
+    bool shown = false;
+    std::string text;
+
+    void update(const BlockStamp& heard, int64_t frames, int32_t rate, const std::string& total) {
+        std::string time = songTime(frames, rate);
+        time.pop_back(); // hundredths are enough for a clock that moves
+        char line[96];
+        std::snprintf(line, sizeof line, "order %3d  row %3d  %s / %s", heard.order, heard.row,
+                      time.c_str(), total.c_str());
+        if (text != line) {
+            text = line;
+            std::printf("\r%s ", line);
+            std::fflush(stdout);
+            shown = true;
+        }
+    }
+};
+
+struct PlayOptions {
+    std::string input;
+    PlaybackOptions playback;
+};
+
+int parsePlayArguments(const CommandArguments& arguments, PlayOptions& options) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        if (const int taken = takePlaybackOption(arguments, i, options.playback, playCommand);
+            taken >= 0) {
+            if (taken != 0) {
+                return taken;
+            }
+        } else if (word.size() > 1 && word[0] == '-') {
+            return usageError("unknown option \"" + word + "\"");
+        } else if (options.input.empty()) {
+            options.input = word;
+        } else {
+            return usageError("play takes one FILE");
+        }
+    }
+    return options.input.empty() ? usageError("no FILE given") : 0;
+}
+
+// Plays the loaded song until it ends or is stopped.
+void playUntilEnd(Module* song, const SongLength& length, int32_t rate) {
+    const bool terminal = isTerminal(stdout);
+    const std::string total = length.ended ? songTime(length.frames, rate) : "?";
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    StatusLine status;
+    {
+        QuitKeys keys;
+        while (!interrupted && !keys.quitKeyTyped()) {
+            const int64_t played = framesPlayed();
+            // Once the device has taken the song's last frame, the song is over.
+            if (length.ended && played >= length.frames) {
+                break;
+            }
+            if (terminal) {
+                status.update(audibleStamp(song), played, rate, total);
+            }
+            platformSleep(PollMilliseconds);
+        }
+    }
+    if (status.shown) {
+        std::printf("\n");
+    }
+}
 
 int runPlayCommand(const CommandArguments& arguments) {
-    constexpr const char* usage = "play FILE";
-    if (arguments.size() != 1) {
-        return reportUsageError("play takes one file", usage);
+    PlayOptions options;
+    if (const int usage = parsePlayArguments(arguments, options); usage != 0) {
+        return usage;
     }
-    const std::string& path = arguments[0];
+    const std::string& path = options.input;
+    const PlaybackOptions& playback = options.playback;
     XmLoadReport report;
     std::string reason;
     Module* song = loadSongFile(path, report, reason);
     if (song == nullptr) {
         return reportFileError(path, reason);
     }
-    const int32_t songEndMs = findSongEndMs(song);
-    if (!openAudio(PlayRate)) {
+    if (!playbackOptionsFit(*song, playback, reason)) {
+        freeModule(song);
+        return reportFileError(path, reason);
+    }
+    // Rendered once before the sound starts, to know where it ends.
+    SongLength length{};
+    if (!measureSongFile(path, playback, length, reason)) {
+        freeModule(song);
+        return reportFileError(path, reason);
+    }
+    if (!openAudio(playback.sampleRate)) {
         freeModule(song);
         return reportFileError(path, "no audio device to play on");
     }
+    hookLivePlayback(song, playback);
     if (!playModule(song)) {
+        unhookLivePlayback(song);
         freeModule(song);
         closeAudio();
         return reportFileError(path, "the audio device did not start playing");
     }
-
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-    {
-        QuitKeys keys;
-        BlockStamp shown{0, 0, -1};
-        while (!interrupted && !keys.quitKeyTyped()) {
-            const BlockStamp heard = audibleStamp(song);
-            // The block after the song's last one sounds: the song is over.
-            if (songEndMs >= 0 && heard.elapsedMs > songEndMs) {
-                break;
-            }
-            if (heard.elapsedMs != shown.elapsedMs) {
-                showPosition(heard);
-                shown = heard;
-            }
-            platformSleep(PollMilliseconds);
-        }
-    }
-    std::printf("\n");
+    std::printf("%s: %d channels, %s at %d Hz\n", path.c_str(), song->channelCount,
+                length.ended ? songTime(length.frames, playback.sampleRate).c_str()
+                             : "no end found, plays until stopped",
+                playback.sampleRate);
+    std::fflush(stdout);
+    playUntilEnd(song, length, playback.sampleRate);
+    stopModule(song);
+    unhookLivePlayback(song);
     freeModule(song);
     closeAudio();
     return 0;
 }
+
+} // namespace
+
+const XmCommand playCommand = {
+    "play",
+    "play FILE [options]",
+    "play through the default audio device",
+    "Plays the song live through the default audio device (SDL_AUDIODRIVER=disk\n"
+    "SDL_DISKAUDIOFILE=OUT.raw writes the raw sound to a file instead) until it ends\n"
+    "as render finds it, or q, Escape or Ctrl-C stop it. On a terminal one line shows\n"
+    "the order and row heard now and the time heard.\n",
+    "",
+    true,
+    "korvanthe-xm play song.xm\n"
+    "korvanthe-xm play song.xm --start 8 --repeat 2\n"
+    "korvanthe-xm play song.xm --mute 2,4\n",
+    runPlayCommand,
+};
 
 } // namespace korvanthe

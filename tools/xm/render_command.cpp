@@ -1,219 +1,274 @@
-// korvanthe-xm render FILE -o OUT.wav [--seconds S] [--positions LOG]:
-// renders a song through the block renderer, as fast as the CPU allows, into
-// a 44100 Hz 16-bit stereo WAV file. Without --seconds it stops where the song
-// ends (the first time playback would go back to a position already played,
-// other than through a pattern loop), and after 30 minutes at the latest.
+// korvanthe-xm render FILE... -o OUT: renders songs through the block
+// renderer, as fast as the CPU allows, into 16-bit stereo WAV files. Without
+// --seconds a song stops where it ends (the first time playback would go
+// back to a position already played, other than through a pattern loop),
+// and after 30 minutes at the latest.
+//
+// The song is rendered twice: once to find its length, then into the file.
+// The header so goes out first with its final sizes, and the output needs no
+// seek: standard output and pipes take it like a file. Rendering is exact
+// and fast (a few minutes of song take a tenth of a second), so both passes
+// give the same frames.
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <set>
 #include <string>
+#include <system_error>
 
-#include "audio/offline_render.h"
+#include "tools/wav/wav_writer.h"
 #include "tools/xm/commands.h"
+#include "tools/xm/playback_options.h"
+#include "tools/xm/song_playback.h"
 
 namespace korvanthe {
 
 namespace {
 
-constexpr const char* RenderUsage = "render FILE -o OUT.wav [--seconds S] [--positions LOG]";
-constexpr int32_t RenderRate = 44100;
-constexpr int64_t LongestRenderFrames = int64_t{RenderRate} * 30 * 60;
-constexpr int64_t ProgressEveryFrames = int64_t{RenderRate} * 30;
-constexpr uint32_t WavHeaderBytes = 44;
+namespace fs = std::filesystem;
+
+constexpr int32_t ProgressEverySeconds = 30;
+constexpr double MostSeconds = 24 * 3600;
 
 struct RenderOptions {
-    std::string input;
-    std::string output;
+    std::vector<std::string> inputs;
+    std::string output; // a file, "-" for standard output, or a folder
     std::string positions;
     double seconds = 0; // 0: until the song ends
+    PlaybackOptions playback;
 };
 
-void putLittleEndian(uint8_t* at, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        at[i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
-
-// The canonical 44-byte header of 16-bit stereo PCM.
-void wavHeader(uint8_t (&header)[WavHeaderBytes], uint32_t dataBytes) {
-    std::memcpy(header, "RIFF", 4);
-    putLittleEndian(header + 4, 36 + dataBytes, 4);
-    std::memcpy(header + 8, "WAVEfmt ", 8);
-    putLittleEndian(header + 16, 16, 4);             // fmt chunk size
-    putLittleEndian(header + 20, 1, 2);              // PCM
-    putLittleEndian(header + 22, 2, 2);              // channels
-    putLittleEndian(header + 24, RenderRate, 4);     // frames per second
-    putLittleEndian(header + 28, RenderRate * 4, 4); // bytes per second
-    putLittleEndian(header + 32, 4, 2);              // bytes per frame
-    putLittleEndian(header + 34, 16, 2);             // bits per sample
-    std::memcpy(header + 36, "data", 4);
-    putLittleEndian(header + 40, dataBytes, 4);
-}
-
-bool writePcm(FILE* file, const int16_t* pcm, int32_t frames) {
-    uint8_t bytes[4096];
-    const int32_t framesPerChunk = sizeof bytes / 4;
-    for (int32_t done = 0; done < frames; done += framesPerChunk) {
-        const int32_t count = frames - done < framesPerChunk ? frames - done : framesPerChunk;
-        for (int32_t i = 0; i < count * 2; ++i) {
-            putLittleEndian(bytes + 2 * i, static_cast<uint16_t>(pcm[2 * done + i]), 2);
-        }
-        if (std::fwrite(bytes, 4, static_cast<size_t>(count), file) != static_cast<size_t>(count)) {
-            return false;
-        }
-    }
-    return true;
+int usageError(const std::string& message) {
+    return reportUsageError(message, renderCommand);
 }
 
 // Gives 0 and fills options, or the exit code of a usage error.
 int parseRenderArguments(const CommandArguments& arguments, RenderOptions& options) {
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        if (word == "-o" || word == "--positions" || word == "--seconds") {
-            if (!hasValue) {
-                return reportUsageError(word + " needs a value", RenderUsage);
+        if (const int taken = takePlaybackOption(arguments, i, options.playback, renderCommand);
+            taken >= 0) {
+            if (taken != 0) {
+                return taken;
+            }
+            continue;
+        }
+        if (word == "-o" || word == "--output" || word == "--positions" || word == "--seconds") {
+            if (i + 1 >= arguments.size()) {
+                return usageError(word + " needs a value");
             }
             const std::string& value = arguments[++i];
-            if (word == "-o") {
-                options.output = value;
-            } else if (word == "--positions") {
+            if (word == "--positions") {
                 options.positions = value;
-            } else {
+            } else if (word == "--seconds") {
                 char* end = nullptr;
                 errno = 0;
                 options.seconds = std::strtod(value.c_str(), &end);
                 if (errno != 0 || end == value.c_str() || *end != 0 || !(options.seconds > 0) ||
-                    options.seconds > 24 * 3600) {
-                    return reportUsageError("--seconds needs a number of seconds above 0, got \"" +
-                                                value + "\"",
-                                            RenderUsage);
+                    options.seconds > MostSeconds) {
+                    return usageError("--seconds takes a number of seconds above 0, up to 86400, "
+                                      "not \"" +
+                                      value + "\"");
                 }
+            } else {
+                options.output = value;
             }
-        } else if (!word.empty() && word[0] == '-') {
-            return reportUsageError("unknown option \"" + word + "\"", RenderUsage);
-        } else if (options.input.empty()) {
-            options.input = word;
+        } else if (word.size() > 1 && word[0] == '-') {
+            return usageError("unknown option \"" + word + "\"");
         } else {
-            return reportUsageError("more than one FILE", RenderUsage);
+            options.inputs.push_back(word);
         }
     }
-    if (options.input.empty()) {
-        return reportUsageError("no FILE given", RenderUsage);
+    if (options.inputs.empty()) {
+        return usageError("no FILE given");
     }
     if (options.output.empty()) {
-        return reportUsageError("no output file given (-o OUT.wav)", RenderUsage);
+        return usageError("no output given (-o OUT.wav, - for standard output)");
+    }
+    if (options.seconds > 0 && options.playback.repeats > 1) {
+        return usageError("--seconds and --repeat cannot be used together");
+    }
+    if (options.inputs.size() > 1) {
+        if (options.output == "-") {
+            return usageError("several files do not fit on standard output; -o names a folder");
+        }
+        if (!options.positions.empty()) {
+            return usageError("--positions takes a single FILE");
+        }
     }
     return 0;
 }
 
 // Open output files, closed on every way out.
-struct RenderFiles {
-    FILE* wav = nullptr;
-    FILE* positions = nullptr;
-    ~RenderFiles() {
-        if (wav != nullptr) {
-            std::fclose(wav);
-        }
-        if (positions != nullptr) {
-            std::fclose(positions);
+struct PositionsLog {
+    FILE* file = nullptr;
+    ~PositionsLog() {
+        if (file != nullptr) {
+            std::fclose(file);
         }
     }
 };
 
-// The reason of the last failed file operation.
 std::string lastError(const char* fallback) {
     return errno != 0 ? std::strerror(errno) : fallback;
 }
 
-std::string minutesAndSeconds(int64_t frames) {
-    const int64_t seconds = frames / RenderRate;
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
-                  static_cast<long long>(seconds % 60));
-    return text;
-}
-
-// Renders into the open files; gives the exit code.
-int renderSong(Module* song, const RenderOptions& options, RenderFiles& files) {
+// Renders one loaded song into output; gives the exit code.
+int renderSong(Module* song, const std::string& input, const std::string& output,
+               const RenderOptions& options) {
+    const PlaybackOptions& playback = options.playback;
+    const int32_t rate = playback.sampleRate;
     const bool untilSongEnd = options.seconds == 0;
-    const int64_t frameLimit =
-        untilSongEnd ? LongestRenderFrames : std::llround(options.seconds * RenderRate);
-    if (!startOfflineRender(song, RenderRate, untilSongEnd)) {
-        return reportFileError(options.input, "cannot allocate the render buffers");
-    }
-    uint8_t header[WavHeaderBytes];
-    wavHeader(header, 0);
-    errno = 0;
-    bool written = std::fwrite(header, 1, sizeof header, files.wav) == sizeof header;
-
     int64_t frames = 0;
-    int64_t nextProgress = ProgressEveryFrames;
-    OfflineBlock block{};
-    while (written && frames < frameLimit && renderOfflineBlock(&block)) {
-        const int32_t count = static_cast<int32_t>(
-            frameLimit - frames < block.frames ? frameLimit - frames : block.frames);
-        written = writePcm(files.wav, block.pcm, count);
-        if (files.positions != nullptr) {
-            written = written && std::fprintf(files.positions, "%d %d %d\n", block.stamp.elapsedMs,
-                                              block.stamp.order, block.stamp.row) > 0;
+    bool ended = true;
+    if (untilSongEnd) {
+        SongLength length{};
+        std::string reason;
+        if (!measureSongFile(input, playback, length, reason)) {
+            return reportFileError(input, reason);
         }
-        frames += count;
-        if (frames >= nextProgress) {
-            std::fprintf(stderr, "korvanthe-xm: rendered %s\n", minutesAndSeconds(frames).c_str());
-            nextProgress += ProgressEveryFrames;
-        }
+        frames = length.frames;
+        ended = length.ended;
+    } else {
+        frames = std::llround(options.seconds * rate);
     }
-    const bool ended = offlineSongEnded();
-    stopOfflineRender();
+    if (!wavFramesFit(static_cast<uint64_t>(frames))) {
+        return reportFileError(output, wavTooLongReason(rate));
+    }
 
-    const auto dataBytes = static_cast<uint32_t>(frames * 4);
-    wavHeader(header, dataBytes);
-    written = written && std::fseek(files.wav, 0, SEEK_SET) == 0 &&
-              std::fwrite(header, 1, sizeof header, files.wav) == sizeof header;
-    written = written && std::fflush(files.wav) == 0;
-    if (!written) {
-        return reportFileError(options.output, "cannot write: " + lastError("write failed"));
+    PositionsLog log;
+    errno = 0;
+    if (!options.positions.empty() &&
+        (log.file = std::fopen(options.positions.c_str(), "w")) == nullptr) {
+        return reportFileError(options.positions, "cannot create: " + lastError("open failed"));
     }
-    if (files.positions != nullptr && std::fflush(files.positions) != 0) {
+    WavWriter wav;
+    if (!wav.open(output, rate, static_cast<uint64_t>(frames))) {
+        return reportFileError(output == "-" ? "standard output" : output, wav.error());
+    }
+    if (!startSongRender(song, playback, untilSongEnd)) {
+        return reportFileError(input, "cannot allocate the render buffers");
+    }
+    const bool showProgress = isTerminal(stderr);
+    const int64_t progressFrames = int64_t{rate} * ProgressEverySeconds;
+    int64_t done = 0;
+    int64_t nextProgress = progressFrames;
+    bool written = true;
+    bool logged = true;
+    OfflineBlock block{};
+    while (written && done < frames && renderSongBlock(&block)) {
+        const int64_t count = std::min<int64_t>(frames - done, block.frames);
+        written = wav.write(block.pcm, static_cast<uint64_t>(count));
+        if (log.file != nullptr) {
+            logged = logged && std::fprintf(log.file, "%d %d %d\n", block.stamp.elapsedMs,
+                                            block.stamp.order, block.stamp.row) > 0;
+        }
+        done += count;
+        if (showProgress && done >= nextProgress) {
+            std::fprintf(stderr, "korvanthe-xm: rendered %s\n", songTime(done, rate).c_str());
+            nextProgress += progressFrames;
+        }
+    }
+    stopSongRender();
+    if (!wav.finish()) {
+        return reportFileError(output == "-" ? "standard output" : output, wav.error());
+    }
+    if (log.file != nullptr && (!logged || std::fflush(log.file) != 0)) {
         return reportFileError(options.positions, "cannot write: " + lastError("write failed"));
     }
-    if (untilSongEnd && !ended) {
-        std::fprintf(stderr, "korvanthe-xm: %s: no end found; stopped after %s\n",
-                     options.input.c_str(), minutesAndSeconds(frames).c_str());
+    if (!ended) {
+        std::fprintf(stderr, "korvanthe-xm: %s: no end found; stopped after %s\n", input.c_str(),
+                     songTime(frames, rate).c_str());
     }
     return 0;
 }
 
-} // namespace
-
-int runRenderCommand(const CommandArguments& arguments) {
-    RenderOptions options;
-    if (int usage = parseRenderArguments(arguments, options); usage != 0) {
-        return usage;
-    }
+int renderFile(const std::string& input, const std::string& output, const RenderOptions& options) {
     XmLoadReport report;
     std::string reason;
-    Module* song = loadSongFile(options.input, report, reason);
+    Module* song = loadSongFile(input, report, reason);
     if (song == nullptr) {
-        return reportFileError(options.input, reason);
+        return reportFileError(input, reason);
     }
-    RenderFiles files;
-    errno = 0;
-    files.wav = std::fopen(options.output.c_str(), "wb");
     int result = 0;
-    if (files.wav == nullptr) {
-        result = reportFileError(options.output, "cannot create: " + lastError("open failed"));
-    } else if (!options.positions.empty() &&
-               (files.positions = std::fopen(options.positions.c_str(), "w")) == nullptr) {
-        result = reportFileError(options.positions, "cannot create: " + lastError("open failed"));
+    if (!playbackOptionsFit(*song, options.playback, reason)) {
+        result = reportFileError(input, reason);
     } else {
-        result = renderSong(song, options, files);
+        result = renderSong(song, input, output, options);
     }
     freeModule(song);
     return result;
 }
+
+// Several files (or -o naming a folder): FOLDER/NAME.wav for each song.
+int renderIntoFolder(const RenderOptions& options) {
+    const fs::path folder = options.output;
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (!fs::is_directory(folder, error)) {
+        return reportFileError(options.output, "cannot be used as a folder for the WAV files");
+    }
+    std::set<std::string> names;
+    for (const std::string& input : options.inputs) {
+        const std::string name = fs::path(input).stem().string() + ".wav";
+        if (!names.insert(name).second) {
+            return usageError("two files would both become " + (folder / name).string());
+        }
+    }
+    int result = 0;
+    const bool tell = options.inputs.size() > 1;
+    for (const std::string& input : options.inputs) {
+        const std::string output = (folder / (fs::path(input).stem().string() + ".wav")).string();
+        const int status = renderFile(input, output, options);
+        if (status == 0 && tell) {
+            std::printf("%s -> %s\n", input.c_str(), output.c_str());
+            std::fflush(stdout);
+        }
+        result = status != 0 ? status : result;
+    }
+    return result;
+}
+
+int runRenderCommand(const CommandArguments& arguments) {
+    RenderOptions options;
+    if (const int usage = parseRenderArguments(arguments, options); usage != 0) {
+        return usage;
+    }
+    if (options.output == "-" && isTerminal(stdout)) {
+        return usageError("standard output is a terminal; pipe it or redirect it to a file");
+    }
+    std::error_code error;
+    if (options.inputs.size() > 1 ||
+        (options.output != "-" && fs::is_directory(options.output, error))) {
+        return renderIntoFolder(options);
+    }
+    return renderFile(options.inputs[0], options.output, options);
+}
+
+} // namespace
+
+const XmCommand renderCommand = {
+    "render",
+    "render FILE... -o OUT [options]",
+    "render to 16-bit stereo WAV files",
+    "Renders songs through the player's own block renderer, as fast as the CPU allows.\n"
+    "A song stops where it ends: the first time playback would go back to a position\n"
+    "it has already played other than through a pattern loop (after 30 minutes of\n"
+    "song at the latest).\n",
+    "  -o, --output OUT   the WAV file; - for standard output; with several FILEs a\n"
+    "                     folder (made when missing) that gets NAME.wav for each\n"
+    "  --seconds S        render exactly S seconds instead, looping as the song does\n"
+    "  --positions LOG    write one line per block (about 20 ms): elapsedMs order row\n",
+    true,
+    "korvanthe-xm render song.xm -o song.wav\n"
+    "korvanthe-xm render song.xm --rate 48000 --repeat 2 -o - | sox -t wav - song.flac\n"
+    "korvanthe-xm render *.xm -o wavs\n"
+    "korvanthe-xm render song.xm --solo 4 -o bass.wav\n",
+    runRenderCommand,
+};
 
 } // namespace korvanthe
