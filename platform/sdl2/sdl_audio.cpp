@@ -4,6 +4,10 @@
 #include <atomic>
 #include <cstring>
 
+#if defined(__linux__)
+#include <dlfcn.h>
+#endif
+
 #include "platform/audio_output.h"
 
 namespace korvanthe {
@@ -44,10 +48,54 @@ void SDLCALL fillAudio(void*, Uint8* stream, int length) {
     device.consumedBytes.fetch_add(static_cast<uint64_t>(length));
 }
 
+#if defined(__linux__)
+// ALSA reports every step of a failed device search on stderr ("ALSA lib
+// confmisc.c:855:(parse_card) cannot find card '0'", eight lines on a machine
+// without sound), before we can say "no audio device" once. Its error handler
+// is the one switch for that output, and it is library-wide, so it is set in
+// the libasound that SDL uses: dlopen gives the already loaded copy (or loads
+// the one SDL will load), and a machine without ALSA simply has nothing to
+// quieten. Only the open is quietened: errors while playing still show. The
+// handle stays open, so the library cannot go away while it holds our handler.
+using AlsaErrorHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+using SetAlsaErrorHandler = int (*)(AlsaErrorHandler);
+
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+SetAlsaErrorHandler alsaErrorSwitch() {
+    static const SetAlsaErrorHandler found = [] {
+        void* alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+        return alsa != nullptr ? reinterpret_cast<SetAlsaErrorHandler>(
+                                     dlsym(alsa, "snd_lib_error_set_handler"))
+                               : nullptr;
+    }();
+    return found;
+}
+
+// While it lives, ALSA's error messages go nowhere.
+struct QuietAlsa {
+    QuietAlsa() {
+        if (alsaErrorSwitch() != nullptr) {
+            alsaErrorSwitch()(ignoreAlsaError);
+        }
+    }
+    ~QuietAlsa() {
+        if (alsaErrorSwitch() != nullptr) {
+            alsaErrorSwitch()(nullptr); // ALSA's own handler, which prints
+        }
+    }
+    QuietAlsa(const QuietAlsa&) = delete;
+    QuietAlsa& operator=(const QuietAlsa&) = delete;
+};
+#else
+struct QuietAlsa {};
+#endif
+
 } // namespace
 
 bool openAudioOutput(int32_t sampleRate) {
     closeAudioOutput();
+    [[maybe_unused]] const QuietAlsa quiet;
     if (sampleRate <= 0 || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         return false;
     }
