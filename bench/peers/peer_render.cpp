@@ -23,6 +23,7 @@
 #include "audio/offline_render.h"
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
+#include "tests/support/fnv1a.h"
 
 #if KORVANTHE_PEER_XMP
 #include <xmp.h>
@@ -85,7 +86,7 @@ void unloadOurs() {
 
 // Our song length in frames: to where playback would repeat, at most `cap`.
 int64_t ourSongFrames(int64_t cap, uint64_t* hash) {
-    uint64_t fnv = 0xCBF29CE484222325ULL;
+    korvanthe::testing::Fnv1a fnv;
     int64_t done = 0;
     if (!korvanthe::startOfflineRender(ourSong, Rate, true)) {
         return 0;
@@ -93,15 +94,12 @@ int64_t ourSongFrames(int64_t cap, uint64_t* hash) {
     korvanthe::OfflineBlock block{};
     while (done < cap && korvanthe::renderOfflineBlock(&block)) {
         const int64_t take = std::min<int64_t>(block.frames, cap - done);
-        const auto* bytes = reinterpret_cast<const unsigned char*>(block.pcm);
-        for (int64_t i = 0; i < take * 4; ++i) {
-            fnv = (fnv ^ bytes[i]) * 0x100000001B3ULL;
-        }
+        fnv.addPcm16(block.pcm, static_cast<size_t>(take) * 2);
         done += take;
     }
     korvanthe::stopOfflineRender();
     if (hash != nullptr) {
-        *hash = fnv;
+        *hash = fnv.value();
     }
     return done;
 }

@@ -9,6 +9,7 @@
 
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
+#include "tests/support/fnv1a.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/module_invariants.h"
 #include "tests/support/test_paths.h"
@@ -18,17 +19,12 @@ namespace {
 
 class Digest {
   public:
-    void add(const void* data, size_t size) {
-        const auto* bytes = static_cast<const uint8_t*>(data);
-        for (size_t i = 0; i < size; ++i) {
-            value_ = (value_ ^ bytes[i]) * 0x100000001B3ull;
-        }
-    }
+    void add(const void* data, size_t size) { fnv_.addBytes(data, size); }
     template <typename T> void add(const T& field) { add(&field, sizeof field); }
-    uint64_t value() const { return value_; }
+    uint64_t value() const { return fnv_.value(); }
 
   private:
-    uint64_t value_ = 0xCBF29CE484222325ull;
+    testing::Fnv1a fnv_;
 };
 
 uint64_t digestOf(const Module& module) {

@@ -11,6 +11,7 @@
 #include "audio/offline_render.h"
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
+#include "tests/support/fnv1a.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/test_paths.h"
 
@@ -43,7 +44,7 @@ ModulePtr loadCorpusFile(const std::string& name) {
 
 // FNV-1a over the rendered samples; the frame count through `frames`.
 uint64_t render(Module* module, int64_t frameLimit, bool untilSongEnd, int64_t* frames) {
-    uint64_t hash = 0xCBF29CE484222325ULL;
+    Fnv1a hash;
     *frames = 0;
     if (!startOfflineRender(module, Rate, untilSongEnd)) {
         ADD_FAILURE() << "render not started";
@@ -51,13 +52,11 @@ uint64_t render(Module* module, int64_t frameLimit, bool untilSongEnd, int64_t* 
     }
     OfflineBlock block{};
     while (*frames < frameLimit && renderOfflineBlock(&block)) {
-        for (int32_t i = 0; i < block.frames * 2; ++i) {
-            hash = (hash ^ static_cast<uint16_t>(block.pcm[i])) * 0x100000001B3ULL;
-        }
+        hash.addPcm16(block.pcm, static_cast<size_t>(block.frames) * 2);
         *frames += block.frames;
     }
     stopOfflineRender();
-    return hash;
+    return hash.value();
 }
 
 class RenderCorpus : public ::testing::TestWithParam<std::string> {};
