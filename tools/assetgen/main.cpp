@@ -1,6 +1,6 @@
 // korvanthe-assetgen OUTPUT_DIR: writes the demo's song, pictures and
-// timeline into OUTPUT_DIR. Everything is computed from this program's
-// source: the same program always writes the same bytes.
+// timeline, and the desktop icon, into OUTPUT_DIR. Everything is computed from
+// this program's source: the same program always writes the same bytes.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/assetgen/icon.h"
 #include "tools/assetgen/pictures.h"
 #include "tools/assetgen/soundtrack.h"
 #include "tools/assetgen/timeline_script.h"
@@ -60,6 +61,10 @@ int main(int argc, char** argv) {
         if (!writeFile(directory / picture.fileName, picture.bytes.data(), picture.bytes.size())) {
             return 1;
         }
+    }
+    std::vector<uint8_t> icon = makeIconPng();
+    if (!writeFile(directory / IconFileName, icon.data(), icon.size())) {
+        return 1;
     }
     std::string script = formatScript(makeTimeline());
     if (!writeFile(directory / "random.scp", script.data(), script.size())) {
