@@ -1,5 +1,7 @@
 #include "host/window.h"
 
+#include "host/frame_pacing.h"
+#include "host/quit_request.h"
 #include "host/textures.h"
 #include "platform/gl.h"
 
@@ -138,6 +140,10 @@ bool toggleByReopening() {
 } // namespace
 
 bool createDisplay(int width, int height, int bits, const char* title, bool fullscreen) {
+    // Every display starts clean: a key still marked down from an earlier
+    // run in the same process (the Escape that ended it) would end this one
+    // at its first frame.
+    windowState.keyDown.fill(false);
     windowState.fullscreen = fullscreen;
     windowState.title = title;
     windowState.width = width;
@@ -173,6 +179,7 @@ bool openWindow(const char* title, int width, int height, int bits, bool fullscr
     windowState.deviceContextExists = true;
     windowState.renderContextExists = true;
     fitViewportToClient();
+    restartFramePacing();
     return true;
 }
 
@@ -243,6 +250,10 @@ void windowProcedure(const WindowMessage& message) {
 }
 
 bool pumpFrame() {
+    // SIGINT or SIGTERM: the same way out as a quit message.
+    if (quitRequested()) {
+        return false;
+    }
     WindowMessage message;
     if (platformPeekMessage(message)) {
         if (message.kind == WindowMessageKind::Quit) {
@@ -257,6 +268,7 @@ bool pumpFrame() {
         return false;
     }
     platformSwapBuffers();
+    paceFrame();
     if (windowState.keyDown[keySpace]) {
         windowState.keyDown[keySpace] = false;
         return platformTogglesInPlace() ? toggleInPlace() : toggleByReopening();

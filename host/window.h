@@ -34,9 +34,9 @@ struct WindowState {
 
 extern WindowState windowState;
 
-// Stores the parameters and opens the window with them. True when the window
-// and a current rendering context exist; false after the failure has been
-// shown to the user (then there is no window).
+// Stores the parameters, clears the key table and opens the window with them.
+// True when the window and a current rendering context exist; false after the
+// failure has been shown to the user (then there is no window).
 bool createDisplay(int width, int height, int bits, const char* title, bool fullscreen);
 
 // Opens the window: class, display mode (fullscreen: when the display refuses,
@@ -57,10 +57,11 @@ void setViewport(int width, int height);
 // into a quit request, sizes into the viewport, system commands swallowed.
 void windowProcedure(const WindowMessage& message);
 
-// Once per frame: handles at most one message, ends on a quit request or a
-// held Escape (before the swap, so the last frame drawn is not shown), swaps
-// the buffers and carries out a Space toggle of fullscreen. False to end the
-// frame loop.
+// Once per frame: ends at once on a quit signal (host/quit_request.h);
+// handles at most one message, ends on a quit request or a held Escape
+// (before the swap, so the last frame drawn is not shown), swaps the buffers,
+// waits where the swap did not wait for the display (host/frame_pacing.h) and
+// carries out a Space toggle of fullscreen. False to end the frame loop.
 bool pumpFrame();
 
 } // namespace korvanthe

@@ -94,6 +94,11 @@ bool platformDestroyWindow();
 // fullscreen use, the whole screen).
 void platformClientSize(int& width, int& height);
 
+// The refresh rate of the display that shows the current window, in Hz; 0
+// when the system does not say. The frame pump paces itself by it where the
+// buffer swap does not wait for the display.
+int platformRefreshRate();
+
 // Takes at most one waiting message for the current window, without waiting.
 // False when none is waiting.
 bool platformPeekMessage(WindowMessage& message);

@@ -211,6 +211,11 @@ void platformClientSize(int& width, int& height) {
     height = state.height;
 }
 
+// No display, no refresh: frames come when the caller's clock says.
+int platformRefreshRate() {
+    return 0;
+}
+
 bool platformPeekMessage(WindowMessage& message) {
     if (state.messages.empty()) {
         return false;

@@ -9,7 +9,12 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
+#include <string>
+
+#include "platform/sdl2/sdl_x11_window_size.h"
 
 namespace korvanthe {
 
@@ -20,6 +25,9 @@ struct SdlWindowState {
     SDL_GLContext context = nullptr;
     bool videoReady = false;
     std::optional<MessageBoxAnswer> automaticAnswer;
+    // Why the video subsystem was refused or failed; said with the window
+    // code's failure message, on stderr, since there is no screen to show it.
+    std::string noDisplayReason;
 };
 
 SdlWindowState state;
@@ -60,6 +68,41 @@ int virtualKey(SDL_Keycode key) {
     }
 }
 
+// The size of the drawable client area. On X11 the window's real size: SDL
+// believes a desktop-fullscreen window covers the screen even where no
+// window manager made it so, and a picture laid out for the screen would be
+// cropped to the window.
+void drawableSize(int& width, int& height) {
+    width = 0;
+    height = 0;
+    if (state.window == nullptr) {
+        return;
+    }
+    if (!x11WindowSize(state.window, width, height)) {
+        SDL_GL_GetDrawableSize(state.window, &width, &height);
+    }
+}
+
+// SDL falls back to these where no display is reachable: they open no
+// window anyone can see, and the demo would run on invisibly.
+bool showsNothing(const char* driver) {
+    return driver != nullptr &&
+           (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+bool noDisplayNamed() {
+    return std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr;
+}
+
+constexpr const char* noDisplayText = "no display (DISPLAY and WAYLAND_DISPLAY are unset)";
+
+std::string invisibleDriverReason(const char* driver) {
+    if (noDisplayNamed()) {
+        return noDisplayText;
+    }
+    return std::string("SDL video driver \"") + driver + "\" shows no window";
+}
+
 WindowMessage translateWindowEvent(const SDL_WindowEvent& event) {
     WindowMessage message;
     switch (event.event) {
@@ -68,7 +111,7 @@ WindowMessage translateWindowEvent(const SDL_WindowEvent& event) {
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
         message.kind = WindowMessageKind::Resize;
-        SDL_GL_GetDrawableSize(state.window, &message.width, &message.height);
+        drawableSize(message.width, message.height);
         break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
     case SDL_WINDOWEVENT_FOCUS_LOST:
@@ -131,11 +174,33 @@ void answerMessageBoxesWith(MessageBoxAnswer answer) {
 }
 
 bool platformRegisterWindowClass(const char*) {
-    if (!state.videoReady) {
-        SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-        state.videoReady = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (state.videoReady) {
+        return true;
     }
-    return state.videoReady;
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // Without a display named, the only screen left is the console's own
+    // (KMS/DRM). Trying X11 and Wayland there only fills stderr with their
+    // libraries' complaints; a driver the user chose is left alone.
+    const bool consoleOnly = noDisplayNamed() && std::getenv("SDL_VIDEODRIVER") == nullptr;
+    if (consoleOnly) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "kmsdrm");
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        state.noDisplayReason =
+            consoleOnly ? std::string(noDisplayText) : std::string("SDL: ") + SDL_GetError();
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (showsNothing(driver)) {
+        // Safety choice: rather than an invisible run that nobody can end
+        // with a key, the demo ends at once through its failure path.
+        state.noDisplayReason = invisibleDriverReason(driver);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    state.noDisplayReason.clear();
+    state.videoReady = true;
+    return true;
 }
 
 bool platformUnregisterWindowClass(const char*) {
@@ -224,11 +289,19 @@ bool platformDestroyWindow() {
 }
 
 void platformClientSize(int& width, int& height) {
-    width = 0;
-    height = 0;
-    if (state.window != nullptr) {
-        SDL_GL_GetDrawableSize(state.window, &width, &height);
+    drawableSize(width, height);
+}
+
+int platformRefreshRate() {
+    if (state.window == nullptr) {
+        return 0;
     }
+    const int display = SDL_GetWindowDisplayIndex(state.window);
+    SDL_DisplayMode mode;
+    if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0) {
+        return 0;
+    }
+    return mode.refresh_rate;
 }
 
 bool platformPeekMessage(WindowMessage& message) {
@@ -254,6 +327,11 @@ void platformSwapBuffers() {
 
 MessageBoxAnswer platformMessageBox(const char* text, const char* caption, MessageBoxStyle style) {
     const bool question = style == MessageBoxStyle::StopYesNo;
+    if (!state.noDisplayReason.empty()) {
+        // One line that says both what failed and why; no box can be shown.
+        std::fprintf(stderr, "korvanthe: %s: %s\n", state.noDisplayReason.c_str(), text);
+        return question ? MessageBoxAnswer::No : MessageBoxAnswer::Ok;
+    }
     if (state.automaticAnswer) {
         std::fprintf(stderr, "%s: %s\n", caption, text);
         return question ? *state.automaticAnswer : MessageBoxAnswer::Ok;

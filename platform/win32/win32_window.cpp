@@ -190,6 +190,15 @@ void platformClientSize(int& width, int& height) {
     height = client.bottom - client.top;
 }
 
+int platformRefreshRate() {
+    if (state.deviceContext == nullptr) {
+        return 0;
+    }
+    // 0 and 1 stand for the hardware's default rate, which the system does not name.
+    const int hertz = GetDeviceCaps(state.deviceContext, VREFRESH);
+    return hertz > 1 ? hertz : 0;
+}
+
 bool platformPeekMessage(WindowMessage& message) {
     if (state.translated.empty()) {
         MSG taken;

@@ -1,0 +1,50 @@
+#include "host/quit_request.h"
+
+#include <atomic>
+#include <csignal>
+
+namespace korvanthe {
+
+namespace {
+
+// Lock-free, so that a signal handler may store into it.
+std::atomic<int> requestedBy{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void onQuitSignal(int signalNumber) {
+    requestedBy.store(signalNumber);
+}
+
+} // namespace
+
+void installQuitSignalHandlers() {
+    std::signal(SIGINT, onQuitSignal);
+    std::signal(SIGTERM, onQuitSignal);
+}
+
+int quitSignal() {
+    return requestedBy.load();
+}
+
+bool quitRequested() {
+    return requestedBy.load() != 0;
+}
+
+void requestQuit(int signalNumber) {
+    requestedBy.store(signalNumber);
+}
+
+void clearQuitRequest() {
+    requestedBy.store(0);
+}
+
+void endWithQuitSignal() {
+    const int signalNumber = requestedBy.load();
+    if (signalNumber == 0) {
+        return;
+    }
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
+} // namespace korvanthe
