@@ -4,8 +4,14 @@
 #include <new>
 #include <span>
 
+#include <cstdio>
+#include <system_error>
+#include <vector>
+
 #include "audio/player.h"
+#include "host/data_files.h"
 #include "host/images.h"
+#include "host/quit_request.h"
 #include "host/textures.h"
 #include "host/window.h"
 #include "platform/clock.h"
@@ -22,6 +28,10 @@ namespace korvanthe {
 namespace {
 
 constexpr uint32_t startDelayMilliseconds = 1000;
+// The wait before the song is cut into slices, so that a quit signal ends it
+// within a slice. Counted, not measured: on the headless backend's virtual
+// clock no time passes while the sequence waits.
+constexpr uint32_t startDelaySlices = 20;
 
 // The four effects in creation order, which is also the order of their
 // destruction. A null entry is an effect that could not be allocated.
@@ -68,11 +78,32 @@ void destroyEffects(DemoEffects& effects) {
     effects = DemoEffects{};
 }
 
-bool readPicture(const PictureFile& picture, std::span<uint32_t> pixels) {
+bool readPicture(const PictureFile& picture, const std::string& path,
+                 std::span<uint32_t> pixels) {
     if (picture.reader == PictureReader::Targa) {
-        return readTarga(picture.fileName, pixels);
+        return readTarga(path.c_str(), pixels);
     }
-    return readRawRGB(picture.fileName, pixels, picture.width, picture.height);
+    return readRawRGB(path.c_str(), pixels, picture.width, picture.height);
+}
+
+// False when a quit signal cut the wait short.
+bool waitBeforeTheSong() {
+    for (uint32_t slice = 0; slice < startDelaySlices; ++slice) {
+        if (quitRequested()) {
+            return false;
+        }
+        platformSleep(startDelayMilliseconds / startDelaySlices);
+    }
+    return !quitRequested();
+}
+
+// The player goes first (its thread stops), then the window with its
+// context, and only then the effects: no effect runs without a context.
+void shutDown(DemoEffects& effects) {
+    playerStop();
+    closeWindow();
+    forgetPictures();
+    destroyEffects(effects);
 }
 
 void callHook(const std::function<void(int64_t)>& hook, int64_t frame) {
@@ -83,9 +114,38 @@ void callHook(const std::function<void(int64_t)>& hook, int64_t frame) {
 
 } // namespace
 
-bool loadPictures() {
-    bool complete = true;
+DemoFilePaths::DemoFilePaths() {
+    for (size_t i = 0; i < pictureFiles.size(); ++i) {
+        pictures[i] = pictureFiles[i].fileName;
+    }
+}
+
+DemoFilePaths findDemoFiles(const DataFileLookup& lookup) {
+    std::vector<std::string> names{songFileName, scriptFileName};
     for (const PictureFile& picture : pictureFiles) {
+        names.push_back(picture.fileName);
+    }
+    std::error_code error;
+    const std::filesystem::path working = std::filesystem::current_path(error);
+    const DataFileSearch search = findDataFiles(names, working, lookup.executableFolder);
+    DemoFilePaths paths;
+    paths.song = search.files[0].path;
+    paths.script = search.files[1].path;
+    for (size_t i = 0; i < pictureFiles.size(); ++i) {
+        paths.pictures[i] = search.files[2 + i].path;
+    }
+    if (lookup.report) {
+        for (const std::string& line : describeDataFileSearch(search)) {
+            std::fprintf(stderr, "korvanthe: %s\n", line.c_str());
+        }
+    }
+    return paths;
+}
+
+bool loadPictures(const DemoFilePaths& paths) {
+    bool complete = true;
+    for (size_t i = 0; i < pictureFiles.size(); ++i) {
+        const PictureFile& picture = pictureFiles[i];
         const size_t count =
             static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);
         // Zero-filled, so that pixels a short file does not hold stay black.
@@ -97,26 +157,32 @@ bool loadPictures() {
             continue;
         }
         const std::span<uint32_t> view(pixels.get(), count);
-        complete = readPicture(picture, view) && complete;
+        complete = readPicture(picture, paths.pictures[i], view) && complete;
         setPicture(picture.slot, view, picture.width, picture.height);
     }
     return complete;
 }
 
-int runMainSequence(const MainSequenceHooks& hooks) {
+int runMainSequence(const MainSequenceHooks& hooks, const DataFileLookup& lookup) {
     DemoEffects effects = createEffects();
     if (!createDisplay(displayWidth, displayHeight, displayBits, displayTitle, true)) {
         destroyEffects(effects);
-        return 0;
+        return exitNoDisplay;
     }
+    // Looked up once the window stands: without a display, the one line that
+    // says so is all the user gets.
+    const DemoFilePaths paths = findDemoFiles(lookup);
     // A song that does not load is not reported: the demo then runs silent
     // and the position stays at 0:0.
-    playerLoad(songFileName);
-    loadPictures();
+    playerLoad(paths.song.c_str());
+    loadPictures(paths);
     registerEffects(effects);
     resetAllEffects();
-    loadScript(scriptFileName);
-    platformSleep(startDelayMilliseconds);
+    loadScript(paths.script.c_str());
+    if (!waitBeforeTheSong()) {
+        shutDown(effects);
+        return exitEnded;
+    }
     playerPlay();
 
     // The entries at 0:0 fire before the first query, even before the song
@@ -138,13 +204,11 @@ int runMainSequence(const MainSequenceHooks& hooks) {
         callHook(hooks.afterFrame, frame);
     }
 
-    // The player goes first (its thread stops), then the window with its
-    // context, and only then the effects: no effect runs without a context.
-    playerStop();
-    closeWindow();
-    forgetPictures();
-    destroyEffects(effects);
-    return 0;
+    // A window lost in a toggle that could not open the other one ended
+    // the loop, not the user.
+    const bool windowLost = !windowState.renderContextExists;
+    shutDown(effects);
+    return windowLost ? exitNoDisplay : exitEnded;
 }
 
 } // namespace korvanthe

@@ -7,13 +7,16 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <string>
 
 #include "timeline/screen_size.h"
 
 namespace korvanthe {
 
-// The files the demo reads from the working directory.
+// The files the demo reads (from the working directory, or where
+// host/data_files.h finds them).
 inline constexpr const char* songFileName = "soundtrack.xm";
 inline constexpr const char* scriptFileName = "random.scp";
 
@@ -56,18 +59,49 @@ struct MainSequenceHooks {
     std::function<void(int64_t frame)> afterFrame;
 };
 
+// Where the sequence reads its files from.
+struct DataFileLookup {
+    // Empty: the working directory only (tests, the capture tool). The demo
+    // gives its executable's folder, whose ../share/korvanthe and the folder
+    // itself then serve the files the working directory lacks.
+    std::filesystem::path executableFolder;
+    // Tell on stderr where the files came from when not the working
+    // directory, and which were found nowhere.
+    bool report = false;
+};
+
+// The paths of the song, the script and the pictures (in pictureFiles order).
+struct DemoFilePaths {
+    std::string song = songFileName;
+    std::string script = scriptFileName;
+    std::array<std::string, pictureFiles.size()> pictures;
+    DemoFilePaths();
+};
+
+// Looks the demo's files up as host/data_files.h describes, from the
+// process's working directory, and reports on stderr if asked.
+DemoFilePaths findDemoFiles(const DataFileLookup& lookup);
+
 // Pictures the sequence loads, in table order, into slot 0..6 through
 // setPicture. A picture whose buffer cannot be allocated leaves its slot
 // empty; the readers leave missing pixels black. True when every file held
 // every pixel. First thread, context current.
-bool loadPictures();
+bool loadPictures(const DemoFilePaths& paths = {});
 
-// Start-up, frame loop and shutdown, each once; returns the exit status,
-// which is 0 in every case (a window that cannot be opened has been reported
-// by the window code already). Without a song or without a sound device the
-// demo runs silent at position 0:0. An effect that cannot be allocated is left
-// out (its script entries then reach nobody). Reads its files from the
-// working directory. First thread; the only other thread is the player's.
-int runMainSequence(const MainSequenceHooks& hooks = {});
+// Exit statuses of the sequence.
+inline constexpr int exitEnded = 0;     // Escape, the close box or a quit signal
+inline constexpr int exitNoDisplay = 1; // no window or context, at start or on a toggle
+
+// Start-up, frame loop and shutdown, each once; returns the exit status.
+// A window that cannot be opened has been reported by the window code
+// already; the status then says so too (exitNoDisplay), where the original
+// program said 0: a safety choice, so that a script or service manager that
+// starts the demo sees the failure. A SIGINT or SIGTERM
+// (host/quit_request.h) ends it like Escape, also during the second's wait
+// before the song. Without a song or without a sound device the demo runs
+// silent at position 0:0. An effect that cannot be allocated is left out
+// (its script entries then reach nobody). First thread; the only other
+// thread is the player's.
+int runMainSequence(const MainSequenceHooks& hooks = {}, const DataFileLookup& lookup = {});
 
 } // namespace korvanthe
