@@ -1,9 +1,11 @@
 // The main sequence on the headless backend, in a folder of the test's own:
 // what exists while the demo runs, what is gone after it, the first frame
-// and the Escape path, and a demo without its song or with a short picture.
+// and the Escape path, and a demo without its song or with a short picture;
+// its exit statuses, quit signals, and two runs in one process.
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +20,7 @@
 #endif
 
 #include "host/main_sequence.h"
+#include "host/quit_request.h"
 #include "host/textures.h"
 #include "host/window.h"
 #include "platform/headless/egl_window.h"
@@ -43,6 +46,9 @@ int processId() {
 class MainSequence : public ::testing::Test {
   protected:
     void SetUp() override {
+        // Before anything opens: a failing step an earlier test chose must
+        // not fail this one's context.
+        resetHeadlessWindowSystem();
         if (!openHeadlessContext()) {
             GTEST_SKIP() << "no offscreen OpenGL context";
         }
@@ -58,6 +64,7 @@ class MainSequence : public ::testing::Test {
     }
 
     void TearDown() override {
+        clearQuitRequest();
         if (!previous.empty()) {
             fs::current_path(previous);
             fs::remove_all(folder);
@@ -153,6 +160,53 @@ TEST_F(MainSequence, PixelsAShortPictureLacksAreBlack) {
     });
     EXPECT_NEAR(static_cast<int>(top & 255), 230, 3);
     EXPECT_EQ(bottom, 0u);
+}
+
+TEST_F(MainSequence, ASecondRunAfterAnEscapeRunsAsLongAsTheFirst) {
+    // The Escape that ended the first run must not end the second at once.
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        int64_t drawn = 0;
+        runFrames(3, [&](int64_t) { ++drawn; });
+        EXPECT_EQ(drawn, 3);
+    }
+}
+
+TEST_F(MainSequence, AStartWithoutAWindowEndsWithAFailureStatus) {
+    setHeadlessFailingStep(WindowStep::CreateContext);
+    int drawn = 0;
+    MainSequenceHooks hooks;
+    hooks.afterFrame = [&](int64_t) { ++drawn; };
+    EXPECT_EQ(runMainSequence(hooks), exitNoDisplay);
+    EXPECT_EQ(drawn, 0);
+    EXPECT_FALSE(headlessWindowExists());
+}
+
+TEST_F(MainSequence, AQuitSignalEndsTheDemoLikeEscape) {
+    installQuitSignalHandlers();
+    std::raise(SIGTERM); // before the loop: during the wait before the song
+    int drawn = 0;
+    MainSequenceHooks hooks;
+    hooks.afterFrame = [&](int64_t) { ++drawn; };
+    EXPECT_EQ(runMainSequence(hooks), exitEnded);
+    EXPECT_EQ(drawn, 0);
+    EXPECT_EQ(quitSignal(), SIGTERM);
+    EXPECT_FALSE(headlessWindowExists());
+    EXPECT_EQ(effectRegistry.count, 0);
+
+    // In the frame loop: the next pump ends it, before its swap.
+    clearQuitRequest();
+    resetHeadlessWindowSystem();
+    hooks.afterFrame = [&](int64_t frame) {
+        ++drawn;
+        if (frame == 2) {
+            std::raise(SIGINT);
+        }
+    };
+    EXPECT_EQ(runMainSequence(hooks), exitEnded);
+    EXPECT_EQ(drawn, 3);
+    EXPECT_EQ(headlessSwapCount(), 2);
+    EXPECT_EQ(quitSignal(), SIGINT);
 }
 
 } // namespace

@@ -1,8 +1,15 @@
 #!/bin/sh
 # Runs a window test on its own virtual X server (a 16:9 screen, so that
 # fullscreen shows the picture's side bars) with a window manager, as on a
-# desktop: fullscreen requests go through the window manager. Exit 77, which
-# CTest counts as skipped, where a tool is missing.
+# desktop: fullscreen requests go through the window manager.
+#   run_under_xvfb.sh [--no-window-manager] TEST [ARGS...]
+# --no-window-manager leaves the X server bare, as a kiosk or a plain
+# `xvfb-run` has it: nobody resizes windows. Exit 77, which CTest counts as
+# skipped, where a tool is missing.
+if [ "$1" = "--inside-bare" ]; then
+    shift
+    exec "$@"
+fi
 if [ "$1" = "--inside" ]; then
     shift
     openbox >/dev/null 2>&1 &
@@ -24,7 +31,9 @@ if [ "$1" = "--inside" ]; then
     exit $status
 fi
 
-for tool in xvfb-run Xvfb xdotool xprop openbox; do
+manager=openbox
+[ "$1" = "--no-window-manager" ] && manager=""
+for tool in xvfb-run Xvfb xdotool xprop $manager; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "$tool not found: window test skipped"
         exit 77
@@ -39,4 +48,9 @@ export SDL_AUDIODRIVER=dummy
 # that no suppression can name; the leak check of our own code runs in the
 # headless tests.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-exec xvfb-run -a -s "-screen 0 1280x720x24" sh "$0" --inside "$@"
+inside=--inside
+if [ "$1" = "--no-window-manager" ]; then
+    shift
+    inside=--inside-bare
+fi
+exec xvfb-run -a -s "-screen 0 1280x720x24" sh "$0" $inside "$@"
