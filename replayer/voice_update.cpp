@@ -1,6 +1,5 @@
 #include "replayer/voice_update.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -36,16 +35,6 @@ int32_t truncateToInt32(double value) {
         return std::numeric_limits<int32_t>::max();
     }
     return static_cast<int32_t>(value);
-}
-
-Voice* voiceOf(const Channel* channel) {
-    if (channel->voice != nullptr) {
-        return channel->voice;
-    }
-    if (channel->voiceIndex >= 0 && channel->voiceIndex < VoiceCount) {
-        return &voices[channel->voiceIndex];
-    }
-    return nullptr;
 }
 
 void triggerVoice(Voice* voice, const Sample* sample) {
@@ -84,37 +73,10 @@ void applyPanning(Voice* voice, const Channel* channel) {
 }
 
 // The linear table's frequency for 4608 - period + periodDelta = `units`:
-// 8363 Hz x 2^(units / 768), truncated. The power is the one costly step of a
-// tick, and a note's period rarely changes between ticks, so its results are
-// kept in a small direct-mapped table; each entry packs the units (high word)
-// with the frequency (low word) and is XOR-ed with its slot's mask, so that
-// the zeroed table holds units that belong to other slots and never match.
-constexpr int32_t FrequencySlots = 256;
-std::atomic<uint64_t> linearFrequencies[FrequencySlots];
-
-uint64_t slotMask(uint32_t slot) {
-    return uint64_t{slot + 1} << 32;
-}
-
+// 8363 Hz x 2^(units / 768), truncated.
 int32_t linearFrequency(int64_t units) {
-    const auto computed = [units] {
-        const double octaves = static_cast<double>(units) * LinearOctaveFraction;
-        return truncateToInt32(std::pow(2.0, octaves) * 8363.0);
-    };
-    if (units < -(int64_t{1} << 30) || units > (int64_t{1} << 30)) {
-        return computed();
-    }
-    const auto key = static_cast<uint32_t>(static_cast<int32_t>(units));
-    const uint32_t slot = key % FrequencySlots;
-    const uint64_t entry = linearFrequencies[slot].load(std::memory_order_relaxed) ^ slotMask(slot);
-    if (static_cast<uint32_t>(entry >> 32) == key) {
-        return static_cast<int32_t>(static_cast<uint32_t>(entry));
-    }
-    const int32_t frequency = computed();
-    linearFrequencies[slot].store(((uint64_t{key} << 32) | static_cast<uint32_t>(frequency)) ^
-                                      slotMask(slot),
-                                  std::memory_order_relaxed);
-    return frequency;
+    const double octaves = static_cast<double>(units) * LinearOctaveFraction;
+    return truncateToInt32(std::pow(2.0, octaves) * 8363.0);
 }
 
 void applyFrequency(Voice* voice, const Channel* channel, const Module* module) {
@@ -137,7 +99,7 @@ void applyFrequency(Voice* voice, const Channel* channel, const Module* module) 
 } // namespace
 
 void updateVoice(Channel* channel, const Sample* sample, const Module* module) {
-    Voice* voice = voiceOf(channel);
+    Voice* voice = channel->voice;
     if (voice == nullptr || module == nullptr) {
         return;
     }
