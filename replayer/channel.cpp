@@ -57,7 +57,6 @@ void startSong(Module* module) {
     for (int32_t i = 0; i < used; ++i) {
         channels[i] = Channel{};
         channels[i].voice = &voices[i];
-        channels[i].voiceIndex = i;
     }
 }
 

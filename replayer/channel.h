@@ -31,8 +31,9 @@ struct EnvelopeState {
 struct Channel {
     uint8_t noteIndex; // last pattern note, 0-based (0..95)
     uint8_t updateFlags;
-    Voice* voice; // voice i for channel i
-    int32_t voiceIndex;
+    // Voice i for channel i, bound at song start. The pointer alone: the
+    // voice's number is the channel's, so a separate index would only repeat it.
+    Voice* voice;
     int32_t period; // units of the module's frequency table
     int32_t volume;
     int32_t panning;     // may leave 0..255 through slides; clamped when applied

@@ -49,7 +49,7 @@ TEST(StartSong, ResetsThePlayStateAndTheUsedChannels) {
     for (Channel& channel : channels) {
         channel.volume = 40;
         channel.panning = 77;
-        channel.voiceIndex = 9;
+        channel.voice = &voices[9];
     }
 
     startSong(&module);
@@ -66,7 +66,6 @@ TEST(StartSong, ResetsThePlayStateAndTheUsedChannels) {
     }
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(channels[i].voice, &voices[i]);
-        EXPECT_EQ(channels[i].voiceIndex, i);
         EXPECT_EQ(channels[i].volume, 0); // a note without instrument plays at volume 0
         EXPECT_EQ(channels[i].panning, 0);
     }
