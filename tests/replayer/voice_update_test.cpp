@@ -14,7 +14,6 @@ class VoiceUpdate : public ::testing::Test {
         configureOutput(44100);
         resetVoices(44100);
         channel.voice = &voices[3];
-        channel.voiceIndex = 3;
         channel.volume = 64;
         channel.volumeEnvelope.value = 64;
         channel.panningEnvelope.value = 32;
@@ -103,16 +102,19 @@ TEST_F(VoiceUpdate, VolumeProductAndSides) {
 }
 
 TEST_F(VoiceUpdate, PanningWithTheEnvelopeClamped) {
+    // At voice volume 127 the sides get 127 x p / 255 and (255 - p) x 127 /
+    // 255, truncated: p = 128 gives 16256 / 255 = 63.7 and 16129 / 255 = 63.3,
+    // p = 250 gives 31750 / 255 = 124.5 and 635 / 255 = 2.5.
     const struct {
-        int32_t panning, envelope, result;
+        int32_t panning, envelope, result, left, right;
     } cases[] = {
-        {128, 64, 255}, // f = 4, p = 256 -> 255
-        {128, 0, 0},    // 128 - 128
-        {128, 32, 128}, // 32 is no change
-        {64, 64, 128},  // f = 2
-        {250, 64, 250}, // f = 0 at the sides
-        {300, 32, 255}, // slid beyond the range
-        {-20, 0, 0},
+        {128, 64, 255, 127, 0},  // f = 4, p = 256 -> 255
+        {128, 0, 0, 0, 127},     // 128 - 128
+        {128, 32, 128, 63, 63},  // 32 is no change
+        {64, 64, 128, 63, 63},   // f = 2
+        {250, 64, 250, 124, 2},  // f = 0 at the sides
+        {300, 32, 255, 127, 0},  // slid beyond the range
+        {-20, 0, 0, 0, 127},
     };
     voice().volume = 127;
     for (const auto& c : cases) {
@@ -120,8 +122,8 @@ TEST_F(VoiceUpdate, PanningWithTheEnvelopeClamped) {
         channel.panningEnvelope.value = c.envelope;
         update(UpdatePanning);
         EXPECT_EQ(voice().panning, c.result) << c.panning << " env " << c.envelope;
-        EXPECT_EQ(voice().volumeLeft, 127 * c.result / 255);
-        EXPECT_EQ(voice().volumeRight, (255 - c.result) * 127 / 255);
+        EXPECT_EQ(voice().volumeLeft, c.left) << c.panning << " env " << c.envelope;
+        EXPECT_EQ(voice().volumeRight, c.right) << c.panning << " env " << c.envelope;
     }
 }
 
