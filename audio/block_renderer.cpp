@@ -13,8 +13,7 @@ BlockRenderer blockRenderer{};
 
 namespace {
 
-constexpr size_t MixAlignment = 16;
-constexpr size_t MixSlack = 256; // the mix allocation is this much larger than the buffer
+constexpr size_t MixAlignment = 16; // the mix allocation is this much larger than the buffer
 
 size_t ringSamples() {
     return static_cast<size_t>(outputSettings.ringFrames) * 2;
@@ -42,7 +41,9 @@ bool allocatePlayBuffers() {
     }
     blockRenderer.stamps = static_cast<BlockStamp*>(
         std::calloc(static_cast<size_t>(blockCount()), sizeof(BlockStamp)));
-    blockRenderer.mixAllocation = std::calloc(samples * sizeof(float) + MixSlack, 1);
+    // One block: renderBlock mixes every block at the buffer's start.
+    const size_t mixSamples = static_cast<size_t>(outputSettings.blockFrames) * 2;
+    blockRenderer.mixAllocation = std::calloc(mixSamples * sizeof(float) + MixAlignment, 1);
     if (blockRenderer.outputRing == nullptr || blockRenderer.stamps == nullptr ||
         blockRenderer.mixAllocation == nullptr) {
         releasePlayBuffers();
@@ -67,7 +68,7 @@ bool startBlockRendering(Module* module) {
     }
     // Silencing every voice keeps voices that still point into an earlier,
     // possibly freed song from being mixed, and makes two renders of one song
-    // identical (render_determinism_test).
+    // identical (the second render in tests/replayer/render_golden_test.cpp).
     resetVoices(outputSettings.sampleRate);
     startSong(module);
     blockRenderer.currentModule = module;

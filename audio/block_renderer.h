@@ -21,8 +21,8 @@ namespace korvanthe {
 struct BlockRenderer {
     int16_t* outputRing;      // ringFrames interleaved stereo frames, left first
     int32_t outputRingFrames; // frames outputRing was allocated for
-    float* mixBuffer;         // ringFrames stereo float frames; start 16-byte aligned
-    void* mixAllocation;      // what was allocated for mixBuffer (256 bytes larger)
+    float* mixBuffer;         // one block: blockFrames stereo float frames; 16-byte aligned
+    void* mixAllocation;      // what was allocated for mixBuffer (16 bytes larger)
     BlockStamp* stamps;       // blockCount stamps; stamp k belongs to block k
     int32_t renderIndex;      // block that renderBlock fills next, 0..blockCount - 1
     int32_t tickFrame;        // frame of the current block at which the latest tick began
