@@ -18,8 +18,13 @@ void onQuitSignal(int signalNumber) {
 } // namespace
 
 void installQuitSignalHandlers() {
-    std::signal(SIGINT, onQuitSignal);
-    std::signal(SIGTERM, onQuitSignal);
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        // A signal ignored by whoever started the demo (nohup, a shell's
+        // background job) stays ignored.
+        if (std::signal(signalNumber, onQuitSignal) == SIG_IGN) {
+            std::signal(signalNumber, SIG_IGN);
+        }
+    }
 }
 
 int quitSignal() {

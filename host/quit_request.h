@@ -8,9 +8,10 @@
 
 namespace korvanthe {
 
-// Installs the handlers for SIGINT and SIGTERM. Installed before the window
-// system starts, they also keep it from installing handlers of its own.
-// First thread, once.
+// Installs the handlers for SIGINT and SIGTERM, except for a signal that the
+// process was started with ignored. Installed before the window system
+// starts, they also keep it from installing handlers of its own. First
+// thread, once.
 void installQuitSignalHandlers();
 
 // The signal that asked the demo to end, 0 when none has.

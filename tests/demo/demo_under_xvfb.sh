@@ -5,6 +5,8 @@
 # sound file is not silent; Space toggles and the pictures still show; Escape
 # ends it with status 0 within two seconds. Without a sound device and
 # without the song: the entries at 0:0 still show, and Escape ends it.
+# SIGTERM ends it within two seconds too, after its shutdown, with the status
+# of a program the signal ended (143).
 # Exit 77 (skipped) where a tool is missing.
 set -u
 
@@ -103,11 +105,18 @@ run_case() {
         check wait_for_picture 50
     fi
 
-    xdotool key Escape
-    description="Escape ends the demo within 2 s"
+    expected_status=0
+    if [ "$case_name" = sigterm ]; then
+        kill -TERM "$(cat "$pid_file")"
+        expected_status=143
+        description="SIGTERM ends the demo within 2 s"
+    else
+        xdotool key Escape
+        description="Escape ends the demo within 2 s"
+    fi
     if wait_for_exit "$status_file" 20; then
-        description="the demo ends with status 0 (got $exit_status)"
-        check [ "$exit_status" -eq 0 ]
+        description="the demo ends with status $expected_status (got $exit_status)"
+        check [ "$exit_status" -eq "$expected_status" ]
     else
         check false
         kill "$(cat "$pid_file")" 2>/dev/null
@@ -145,6 +154,7 @@ if [ "${1:-}" = "--inside" ]; then
     status=0
     run_case "$demo" "$work" with-song || status=1
     run_case "$demo" "$work" without-device || status=1
+    run_case "$demo" "$work" sigterm || status=1
     rm "$work/soundtrack.xm"
     run_case "$demo" "$work" without-song || status=1
     [ -n "$manager" ] && kill "$manager"
