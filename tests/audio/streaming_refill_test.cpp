@@ -29,7 +29,8 @@ void expectAudibleStamp(Module& song, int64_t block) {
 TEST_F(StreamingRefillTest, AudibleBlockFollowsThePlayPositionOverSeveralPasses) {
     // The model by hand: ticks of 882 frames in blocks of 884, so block b
     // ends in tick b + 1, and each of its runs (882 - 2b and 2b + 2 frames)
-    // truncates to 19 ms in all (882 frames are 19.99 ms).
+    // truncates to whole milliseconds: 19 in all for block 0 (882 frames are
+    // 19.99 ms), 19 or 20 for later blocks (streaming_harness.h).
     EXPECT_EQ(expectedNumberedStamp(0).row, 1);
     EXPECT_EQ(expectedNumberedStamp(0).elapsedMs, 19);
     EXPECT_EQ(expectedNumberedStamp(2).elapsedMs, 57);
