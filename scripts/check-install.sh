@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# Checks what users get from a Release build directory:
+#   check-install.sh BUILD_DIR tree   cmake --install into one prefix, moved to
+#                                     another; the programs run from there, and
+#                                     the tarball unpacks into a working tree
+#   check-install.sh BUILD_DIR deb    builds the Debian package, installs it with
+#                                     apt-get, runs the installed programs and
+#                                     removes it again (as root or through sudo)
+#   check-install.sh BUILD_DIR        both
+# "Runs" means: korvanthe-xm answers --version and reads the installed song,
+# and the demo, started from an empty folder on a virtual X server, finds its
+# data, shows pictures and (deb) sounds, and ends on Escape with status 0.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(cd "${1:?usage: check-install.sh BUILD_DIR [tree|deb]}" && pwd)
+what=${2:-all}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+
+fail() {
+    echo "check-install: $*" >&2
+    exit 1
+}
+
+# Inside the virtual X server: DEMO SOUND_FILE. The demo runs from an empty
+# folder and plays into SOUND_FILE through SDL's disk driver.
+if [[ "$what" == --inside ]]; then
+    demo=$3
+    sound=$4
+    brightness() {
+        ffmpeg -v error -f x11grab -i "$DISPLAY" -frames:v 1 -vf scale=64:36 -f rawvideo \
+            -pix_fmt gray - | od -An -tu1 -v | tr -s ' ' '\n' |
+            awk 'NF { if ($1 > max) max = $1 } END { print max + 0 }'
+    }
+    has_sound() { [[ -f "$1" && $(tr -d '\000' <"$1" | head -c 1 | wc -c) -gt 0 ]]; }
+    openbox >/dev/null 2>&1 &
+    manager=$!
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
+    mkdir "$scratch/empty"
+    cd "$scratch/empty"
+    SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$sound" "$demo" 2>"$scratch/stderr" &
+    pid=$!
+    status=0
+    for _ in $(seq 100); do
+        [[ $(brightness) -ge 40 ]] && break
+        sleep 0.1
+    done
+    [[ $(brightness) -ge 40 ]] || { echo "no picture within 10 s" >&2; status=1; }
+    for _ in $(seq 100); do
+        has_sound "$sound" && break
+        sleep 0.1
+    done
+    has_sound "$sound" || { echo "no sound within 10 s" >&2; status=1; }
+    [[ -z "$(ls -A "$scratch/empty")" ]] || { echo "the demo wrote into its folder" >&2; status=1; }
+    xdotool key Escape
+    for _ in $(seq 50); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "Escape did not end the demo within 5 s" >&2
+        kill "$pid"
+        status=1
+    fi
+    wait "$pid" || { echo "the demo ended with status $?" >&2; status=1; }
+    # SDL's disk driver announces itself; anything else is a complaint, such
+    # as a data file it did not find.
+    if grep -v -E "^CRITICAL: (You are using the SDL disk|  *Writing to file)" "$scratch/stderr" >&2; then
+        echo "the demo complained (above)" >&2
+        status=1
+    fi
+    kill "$manager" 2>/dev/null || true
+    exit $status
+fi
+
+run_demo() {
+    echo "demo: $1"
+    SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 640x480x24" \
+        bash "$0" "$build" --inside "$1" "$scratch/sound-$RANDOM.raw" ||
+        fail "$1 did not run as it should"
+}
+
+# check_xm KORVANTHE_XM SONG
+check_xm() {
+    local version
+    version=$("$1" --version) || fail "$1 --version failed"
+    echo "$version"
+    [[ "$version" == *"$(sed -n 's/^project(Korvanthe VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"* ]] ||
+        fail "$1 --version does not name the project's version"
+    "$1" info "$2" >/dev/null || fail "$1 cannot read the installed song $2"
+}
+
+# Every file that belongs to an installed tree, relative to its prefix.
+installed_file='(bin/korvanthe(-xm|-capture)?|share/korvanthe/[^/]+|share/man/man1/korvanthe[^/]*\.1\.gz|share/applications/korvanthe\.desktop|share/icons/hicolor/256x256/apps/korvanthe\.png)'
+
+# check_tree PREFIX: the programs, data, manual pages, menu entry and icon are
+# all there.
+check_tree() {
+    local prefix=$1
+    for program in korvanthe korvanthe-xm korvanthe-capture; do
+        [[ -x "$prefix/bin/$program" ]] || fail "$prefix/bin/$program is missing"
+        [[ -f "$prefix/share/man/man1/$program.1.gz" ]] ||
+            fail "the manual page of $program is missing"
+    done
+    for file in soundtrack.xm random.scp gridtile.tga picture0.raw picture1.raw picture2.raw \
+        korvanthe.raw tallstrip.raw random.raw; do
+        [[ -s "$prefix/share/korvanthe/$file" ]] || fail "$prefix/share/korvanthe/$file is missing"
+    done
+    [[ -f "$prefix/share/applications/korvanthe.desktop" ]] || fail "the menu entry is missing"
+    [[ -s "$prefix/share/icons/hicolor/256x256/apps/korvanthe.png" ]] || fail "the icon is missing"
+}
+
+# no_strays PREFIX_PATTERN: of the file paths on stdin, those under the prefix
+# that are not ours (such as headers or libraries of the test frameworks).
+no_strays() {
+    local strays
+    strays=$(grep -v -E "^$1/$installed_file\$" || true)
+    [[ -z "$strays" ]] || fail "unexpected files installed: $strays"
+}
+
+check_moved_tree() {
+    echo "--- cmake --install, then moved to another prefix"
+    cmake --install "$build" --prefix "$scratch/first/usr" >/dev/null
+    check_tree "$scratch/first/usr"
+    (cd "$scratch/first/usr" && find . -type f) | no_strays '\.'
+    mkdir -p "$scratch/second/opt"
+    mv "$scratch/first/usr" "$scratch/second/opt/korvanthe"
+    rm -rf "$scratch/first"
+    local moved=$scratch/second/opt/korvanthe
+    check_xm "$moved/bin/korvanthe-xm" "$moved/share/korvanthe/soundtrack.xm"
+    run_demo "$moved/bin/korvanthe"
+
+    echo "--- the tarball"
+    (cd "$build" && cpack -G TGZ >/dev/null)
+    local tarball
+    tarball=$(ls "$build"/korvanthe-*.tar.gz)
+    mkdir "$scratch/unpacked"
+    tar -xzf "$tarball" -C "$scratch/unpacked"
+    local top
+    top=$(ls "$scratch/unpacked")
+    check_tree "$scratch/unpacked/$top"
+    (cd "$scratch/unpacked/$top" && find . -type f) | no_strays '\.'
+    check_xm "$scratch/unpacked/$top/bin/korvanthe-xm" \
+        "$scratch/unpacked/$top/share/korvanthe/soundtrack.xm"
+    echo "ok: $(basename "$tarball")"
+}
+
+check_package() {
+    echo "--- the Debian package"
+    command -v dpkg-shlibdeps >/dev/null || fail "dpkg-shlibdeps is missing (apt-get install dpkg-dev)"
+    rm -f "$build"/korvanthe_*.deb
+    (cd "$build" && cpack -G DEB >/dev/null)
+    local package
+    package=$(ls "$build"/korvanthe_*.deb)
+    dpkg-deb -f "$package" Package Version Architecture Installed-Size Depends Recommends
+    dpkg-deb -c "$package" | awk '$1 !~ /^d/ { print $6 }' | no_strays '\./usr'
+    mkdir "$scratch/package"
+    cp "$package" "$scratch/package/"
+    (cd "$scratch/package" && $sudo apt-get install -y -qq ./korvanthe_*.deb >/dev/null)
+    check_tree /usr
+    for program in korvanthe korvanthe-xm korvanthe-capture; do
+        [[ "$(command -v $program)" == /usr/bin/$program ]] || fail "$program is not on the PATH"
+    done
+    check_xm korvanthe-xm /usr/share/korvanthe/soundtrack.xm
+    run_demo /usr/bin/korvanthe
+    $sudo apt-get remove -y -qq korvanthe >/dev/null
+    ! dpkg-query -W -f='${Status}' korvanthe 2>/dev/null | grep -q 'ok installed' ||
+        fail "korvanthe is still installed"
+    for path in /usr/bin/korvanthe /usr/bin/korvanthe-xm /usr/bin/korvanthe-capture \
+        /usr/share/korvanthe /usr/share/applications/korvanthe.desktop; do
+        [[ ! -e "$path" ]] || fail "$path is left after the removal"
+    done
+    echo "ok: $(basename "$package")"
+}
+
+for tool in xvfb-run xdotool xprop openbox ffmpeg cpack; do
+    command -v "$tool" >/dev/null || fail "$tool is missing"
+done
+case "$what" in
+    tree) check_moved_tree ;;
+    deb) check_package ;;
+    all) check_moved_tree; check_package ;;
+    *) fail "unknown check $what (tree or deb)" ;;
+esac
