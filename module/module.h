@@ -25,7 +25,10 @@ enum : uint16_t { ModuleLinearFrequencies = 1 };
 constexpr uint8_t KeyOffNote = 255;
 
 constexpr int MaxChannels = 32;
-constexpr int MaxSamplesPerInstrument = 16;
+// Most XM instruments hold at most 16 samples; files from some trackers hold
+// up to 32, and independent players load that many.
+constexpr int MaxSamplesPerInstrument = 32;
+constexpr int ClassicSamplesPerInstrument = 16;
 constexpr int MaxEnvelopePoints = 12;
 constexpr int KeymapNotes = 96;
 constexpr int OrderTableSize = 256;
@@ -63,9 +66,9 @@ struct Sample {
 };
 
 struct Instrument {
-    int32_t sampleCount;                      // 0..16
+    int32_t sampleCount;                      // 0..MaxSamplesPerInstrument
     Sample* samples[MaxSamplesPerInstrument]; // past sampleCount: &emptySample
-    uint8_t keymap[KeymapNotes];              // note-1 -> sample; >= 16 selects emptySample
+    uint8_t keymap[KeymapNotes]; // note-1 -> sample; >= MaxSamplesPerInstrument selects emptySample
     EnvelopePoint volumeEnvelopePoints[MaxEnvelopePoints];
     EnvelopePoint panningEnvelopePoints[MaxEnvelopePoints];
     uint8_t volumePointCount;

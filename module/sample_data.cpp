@@ -58,6 +58,17 @@ void decodeDeltaFrames(const uint8_t* stored, int bitsPerSample, uint32_t frameC
     }
 }
 
+void decodeAdpcmFrames(const uint8_t* stored, uint32_t frameCount, int16_t* frames) {
+    const uint8_t* table = stored;
+    const uint8_t* codes = stored + AdpcmTableBytes;
+    uint8_t sum = 0; // wraps at 8 bits
+    for (uint32_t i = 0; i < frameCount; ++i) {
+        uint8_t code = i % 2 == 0 ? codes[i / 2] & 0x0F : codes[i / 2] >> 4;
+        sum = static_cast<uint8_t>(sum + table[code]);
+        frames[i] = static_cast<int16_t>(static_cast<uint16_t>(sum << 8));
+    }
+}
+
 void writeGuardFrame(Sample& sample) {
     if (sample.data == nullptr) {
         return;

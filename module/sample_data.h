@@ -25,6 +25,18 @@ void normaliseLoop(Sample& sample);
 void decodeDeltaFrames(const uint8_t* stored, int bitsPerSample, uint32_t frameCount,
                        int16_t* frames);
 
+// The bytes of 4-bit ADPCM data: a table of 16 signed deltas, then one code
+// per frame, two to a byte, the low nibble first.
+constexpr uint32_t AdpcmTableBytes = 16;
+constexpr uint64_t adpcmStoredBytes(uint32_t frameCount) {
+    return AdpcmTableBytes + (uint64_t{frameCount} + 1) / 2;
+}
+
+// Decodes `frameCount` frames of ADPCM data (table, then codes) into
+// `frames`: a running 8-bit sum, from 0, adds the table entry each code
+// names; the sum is the sample value, scaled by 256 like 8-bit data.
+void decodeAdpcmFrames(const uint8_t* stored, uint32_t frameCount, int16_t* frames);
+
 // Writes the guard frame at loopStart + loopLength that the interpolation
 // reads: a copy of loopStart for a forward loop, of the loop's last frame for
 // a ping-pong loop; nothing (it stays 0) for an unlooped sample. The loop must

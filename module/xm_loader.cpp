@@ -1,8 +1,10 @@
 #include "module/xm_loader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "module/sample_data.h"
 #include "module/xm_reader.h"
@@ -14,6 +16,7 @@ namespace {
 
 constexpr char XmId[] = "Extended Module: ";
 constexpr int XmIdLength = 17;
+constexpr int64_t VersionOffset = 58;
 constexpr int64_t SongHeaderSizeOffset = 60;
 constexpr int MadeUpPatternRows = 64;
 constexpr uint8_t FileKeyOffNote = 97;
@@ -29,13 +32,25 @@ constexpr uint8_t HighestInstrumentNumber = 128;
 // allocate much more than the file holds.
 constexpr uint64_t FirstSampleReadBytes = 1u << 16;
 constexpr uint64_t MaxSampleReadBytes = 1u << 24; // per read call
+// The reserved byte of a sample header marks 8-bit data packed as 4-bit ADPCM.
+constexpr uint8_t AdpcmMarker = 0xAD;
+constexpr uint8_t StereoSampleBit = 0x20;
+// Independent players refuse an instrument of more than 16 samples whose sample
+// headers claim more than this; instruments of up to 16 load whatever it says.
+constexpr uint32_t MaxExtendedSampleHeaderSize = 256;
 
 // Everything one load carries besides the module: the reader and the report.
 struct LoadContext {
+    LoadContext(PlayerFile* file, XmLoadReport* loadReport) : reader(file), report(loadReport) {}
+
     XmReader reader;
     XmLoadReport* report;
+    XmLayout layout = XmLayout::Version104;
     size_t patternCells = 0;          // allocated so far
     bool patternHeadersEnded = false; // a pattern header ran into the file's end
+    // Per instrument, bit j set: sample j is stored as ADPCM. Kept from the
+    // sample headers to the sample data, which the older layouts store apart.
+    std::vector<uint32_t> packedSampleBits;
 
     bool fail(LoadError error) {
         if (report != nullptr) {
@@ -124,9 +139,12 @@ bool allocateCells(LoadContext& context, Module& module, Pattern& pattern, int32
 
 bool loadStoredPattern(LoadContext& context, Module& module, Pattern& pattern) {
     XmReader& reader = context.reader;
-    reader.u32(); // header length: taken to be 9
+    reader.u32(); // header length: taken to be what the layout says
     reader.u8();  // packing type
-    uint16_t storedRows = reader.u16();
+    // Version 1.02 stores the row count as one byte holding rows - 1.
+    uint16_t storedRows = context.layout == XmLayout::Version102
+                              ? static_cast<uint16_t>(reader.u8() + 1)
+                              : reader.u16();
     uint16_t packedSize = reader.u16();
     context.patternHeadersEnded = reader.lastReadShort();
     // Safety choice: the row processor reads row 0 of every pattern it enters,
@@ -204,8 +222,10 @@ void normaliseEnvelope(uint8_t& pointCount, uint8_t sustainPoint, uint8_t loopSt
     }
 }
 
-void readInstrumentHeader(XmReader& reader, Instrument& instrument) {
-    reader.u32(); // sample header size: every sample header is taken to be 40 bytes
+// Gives the stored sample header size.
+uint32_t readInstrumentHeader(XmReader& reader, Instrument& instrument) {
+    // Every sample header is taken to be 40 bytes, whatever this says.
+    uint32_t sampleHeaderSize = reader.u32();
     reader.read(instrument.keymap, KeymapNotes);
     readEnvelopePoints(reader, instrument.volumeEnvelopePoints);
     readEnvelopePoints(reader, instrument.panningEnvelopePoints);
@@ -230,20 +250,34 @@ void readInstrumentHeader(XmReader& reader, Instrument& instrument) {
     normaliseEnvelope(instrument.panningPointCount, instrument.panningSustainPoint,
                       instrument.panningLoopStart, instrument.panningLoopEnd,
                       instrument.panningEnvelopeFlags);
+    return sampleHeaderSize;
 }
 
-// Reads one 40-byte sample header; gives the stored bit depth.
-uint8_t readSampleHeader(XmReader& reader, Sample& sample) {
+// Reads one 40-byte sample header; gives whether its data is ADPCM-packed.
+bool readSampleHeader(LoadContext& context, Sample& sample) {
+    XmReader& reader = context.reader;
     sample.length = reader.u32();
     sample.loopStart = reader.u32();
     sample.loopLength = reader.u32();
     sample.volume = reader.u8();
     sample.finetune = static_cast<int8_t>(reader.u8());
-    applySampleType(sample, reader.u8());
+    uint8_t type = reader.u8();
+    applySampleType(sample, type);
     sample.panning = reader.u8();
     sample.relativeNote = static_cast<int8_t>(reader.u8());
-    reader.skip(23); // reserved byte and name
-    return sample.bitsPerSample;
+    // The reserved byte was once skipped unread: a file that ends there does
+    // not count as truncated for it.
+    uint8_t reserved = 0;
+    reader.readQuietly(&reserved, 1);
+    reader.skip(22); // name
+    if (context.report != nullptr && (type & StereoSampleBit) != 0) {
+        // Stored as the left channel's frames followed by the right's; the
+        // header counts both. They stay one mono sample of that length, as
+        // they always have here: changing that would change songs that play.
+        ++context.report->stereoSamples;
+    }
+    // Only 8-bit data is packed; the marker on a 16-bit sample means nothing.
+    return reserved == AdpcmMarker && sample.bitsPerSample == 8;
 }
 
 // Reads up to `wanted` bytes into a buffer that grows only as the file
@@ -272,14 +306,24 @@ uint8_t* readAvailable(XmReader& reader, uint64_t wanted, uint64_t& got) {
     return buffer;
 }
 
-bool loadSampleData(LoadContext& context, Sample& sample) {
+// The frames that `got` bytes of a sample's data hold.
+uint32_t framesHeld(uint64_t got, int storedBits, bool packed) {
+    if (packed) {
+        // Without the whole table there is nothing to decode.
+        return got < AdpcmTableBytes ? 0 : static_cast<uint32_t>((got - AdpcmTableBytes) * 2);
+    }
+    return static_cast<uint32_t>(got / (static_cast<uint64_t>(storedBits) / 8));
+}
+
+bool loadSampleData(LoadContext& context, Sample& sample, bool packed) {
     const int storedBits = sample.bitsPerSample;
     const uint32_t bytesPerFrame = static_cast<uint32_t>(storedBits) / 8;
     sample.bitsPerSample = 16; // what the data becomes, also for an empty sample
     if (sample.length == 0) {
         return true;
     }
-    uint64_t wanted = static_cast<uint64_t>(sample.length) * bytesPerFrame;
+    uint64_t wanted = packed ? adpcmStoredBytes(sample.length)
+                             : static_cast<uint64_t>(sample.length) * bytesPerFrame;
     uint64_t got = 0;
     uint8_t* stored = readAvailable(context.reader, wanted, got);
     if (stored == nullptr) {
@@ -288,7 +332,7 @@ bool loadSampleData(LoadContext& context, Sample& sample) {
     if (got < wanted) {
         // Safety choice: a sample that runs past the end of the file keeps only
         // the frames the file holds.
-        sample.length = static_cast<uint32_t>(got / bytesPerFrame);
+        sample.length = std::min(sample.length, framesHeld(got, storedBits, packed));
         normaliseLoop(sample);
     }
     if (sample.length > 0) {
@@ -298,14 +342,19 @@ bool loadSampleData(LoadContext& context, Sample& sample) {
             std::free(stored);
             return context.fail(LoadError::OutOfMemory);
         }
-        decodeDeltaFrames(stored, storedBits, sample.length, sample.data);
+        if (packed) {
+            decodeAdpcmFrames(stored, sample.length, sample.data);
+        } else {
+            decodeDeltaFrames(stored, storedBits, sample.length, sample.data);
+        }
         writeGuardFrame(sample);
     }
     std::free(stored);
     return true;
 }
 
-bool loadInstrument(LoadContext& context, Instrument& instrument, int index) {
+// The instrument header and its sample headers, up to the sample data.
+bool loadInstrumentHeaders(LoadContext& context, Instrument& instrument, int index) {
     XmReader& reader = context.reader;
     int64_t start = reader.tell();
     uint32_t headerSize = reader.u32();
@@ -315,28 +364,99 @@ bool loadInstrument(LoadContext& context, Instrument& instrument, int index) {
     if (sampleCount > MaxSamplesPerInstrument) {
         return context.fail(LoadError::TooManySamples); // sampleCount stays 0
     }
-    instrument.sampleCount = sampleCount;
     if (sampleCount == 0) {
         std::fill(std::begin(instrument.samples), std::end(instrument.samples), &emptySample);
         reader.seekTo(headerEnd);
         return true;
     }
-    readInstrumentHeader(reader, instrument);
+    uint32_t sampleHeaderSize = readInstrumentHeader(reader, instrument);
+    if (sampleCount > ClassicSamplesPerInstrument &&
+        sampleHeaderSize > MaxExtendedSampleHeaderSize) {
+        return context.fail(LoadError::LargeSampleHeaders); // sampleCount stays 0
+    }
+    instrument.sampleCount = sampleCount;
     reader.seekTo(headerEnd);
+    uint32_t& packedBits = context.packedSampleBits[static_cast<size_t>(index)];
     for (int j = 0; j < sampleCount; ++j) {
         auto* sample = allocateZeroed<Sample>(1);
         if (sample == nullptr) {
             return context.fail(LoadError::OutOfMemory);
         }
         instrument.samples[j] = sample;
-        uint8_t storedBits = readSampleHeader(reader, *sample);
+        if (readSampleHeader(context, *sample)) {
+            packedBits |= uint32_t{1} << j;
+        }
         if (context.report != nullptr) {
-            context.report->storedSampleBits[static_cast<size_t>(index)][j] = storedBits;
+            context.report->storedSampleBits[static_cast<size_t>(index)][static_cast<size_t>(j)] =
+                sample->bitsPerSample;
         }
     }
     std::fill(instrument.samples + sampleCount, std::end(instrument.samples), &emptySample);
-    for (int j = 0; j < sampleCount; ++j) {
-        if (!loadSampleData(context, *instrument.samples[j])) {
+    if (context.report != nullptr) {
+        int& most = context.report->mostSamplesInInstrument;
+        most = std::max<int>(most, sampleCount);
+        context.report->packedSamples += std::popcount(packedBits);
+    }
+    return true;
+}
+
+bool loadInstrumentSampleData(LoadContext& context, Instrument& instrument, int index) {
+    const uint32_t packedBits = context.packedSampleBits[static_cast<size_t>(index)];
+    for (int j = 0; j < instrument.sampleCount; ++j) {
+        if (!loadSampleData(context, *instrument.samples[j], (packedBits >> j & 1) != 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool allocateInstruments(LoadContext& context, Module& module) {
+    module.instruments = allocateZeroed<Instrument>(static_cast<size_t>(module.instrumentCount));
+    if (module.instruments == nullptr) {
+        module.instrumentCount = 0;
+        return context.fail(LoadError::OutOfMemory);
+    }
+    context.packedSampleBits.assign(static_cast<size_t>(module.instrumentCount), 0);
+    if (context.report != nullptr) {
+        context.report->storedSampleBits.assign(static_cast<size_t>(module.instrumentCount), {});
+    }
+    return true;
+}
+
+// Version 1.04 and later: every pattern, then every instrument with its
+// sample headers and sample data.
+bool loadPatternsThenInstruments(LoadContext& context, Module& module,
+                                 uint16_t storedPatternCount) {
+    if (!loadPatterns(context, module, storedPatternCount) ||
+        !allocateInstruments(context, module)) {
+        return false;
+    }
+    for (int i = 0; i < module.instrumentCount; ++i) {
+        if (!loadInstrumentHeaders(context, module.instruments[i], i) ||
+            !loadInstrumentSampleData(context, module.instruments[i], i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Versions 1.02 and 1.03: every instrument with its sample headers, every
+// pattern, then the sample data of all instruments in the same order.
+bool loadInstrumentsAroundPatterns(LoadContext& context, Module& module,
+                                   uint16_t storedPatternCount) {
+    if (!allocateInstruments(context, module)) {
+        return false;
+    }
+    for (int i = 0; i < module.instrumentCount; ++i) {
+        if (!loadInstrumentHeaders(context, module.instruments[i], i)) {
+            return false;
+        }
+    }
+    if (!loadPatterns(context, module, storedPatternCount)) {
+        return false;
+    }
+    for (int i = 0; i < module.instrumentCount; ++i) {
+        if (!loadInstrumentSampleData(context, module.instruments[i], i)) {
             return false;
         }
     }
@@ -357,7 +477,19 @@ bool loadSong(LoadContext& context, Module& module) {
     if (context.report != nullptr) {
         readText(reader, 17, context.report->name);
         readText(reader, 38, context.report->trackerName);
-        context.report->version = reader.u16();
+    }
+    reader.seekTo(VersionOffset);
+    uint16_t version = reader.u16();
+    // A file too short to hold a version is refused for what it lacks below.
+    if (!reader.lastReadShort()) {
+        context.layout = xmLayoutOfVersion(version);
+        if (context.layout == XmLayout::Unknown) {
+            return context.fail(LoadError::OldVersion);
+        }
+    }
+    if (context.report != nullptr) {
+        context.report->version = version;
+        context.report->layout = context.layout;
     }
     reader.seekTo(SongHeaderSizeOffset);
     uint32_t headerSize = reader.u32();
@@ -383,24 +515,10 @@ bool loadSong(LoadContext& context, Module& module) {
     }
     module.instrumentCount = static_cast<int16_t>(instruments);
 
-    if (!loadPatterns(context, module, storedPatternCount)) {
-        return false;
+    if (context.layout == XmLayout::Version104) {
+        return loadPatternsThenInstruments(context, module, storedPatternCount);
     }
-
-    module.instruments = allocateZeroed<Instrument>(static_cast<size_t>(module.instrumentCount));
-    if (module.instruments == nullptr) {
-        module.instrumentCount = 0;
-        return context.fail(LoadError::OutOfMemory);
-    }
-    if (context.report != nullptr) {
-        context.report->storedSampleBits.assign(static_cast<size_t>(module.instrumentCount), {});
-    }
-    for (int i = 0; i < module.instrumentCount; ++i) {
-        if (!loadInstrument(context, module.instruments[i], i)) {
-            return false;
-        }
-    }
-    return true;
+    return loadInstrumentsAroundPatterns(context, module, storedPatternCount);
 }
 
 } // namespace
@@ -426,18 +544,66 @@ const char* loadErrorText(LoadError error) {
     case LoadError::PatternsTooLarge:
         return "the patterns need more than 2 Mi cells";
     case LoadError::TooManySamples:
-        return "an instrument has more than 16 samples";
+        return "an instrument has more than 32 samples";
+    case LoadError::OldVersion:
+        return "format version older than 1.02, whose layout is not known";
+    case LoadError::LargeSampleHeaders:
+        return "an instrument of more than 16 samples has sample headers above 256 bytes";
     case LoadError::OutOfMemory:
         return "out of memory";
     }
     return "unknown error";
 }
 
+XmLayout xmLayoutOfVersion(uint16_t version) {
+    if (version < 0x0102) {
+        return XmLayout::Unknown;
+    }
+    if (version == 0x0102) {
+        return XmLayout::Version102;
+    }
+    if (version == 0x0103) {
+        return XmLayout::Version103;
+    }
+    return XmLayout::Version104;
+}
+
+const char* xmLayoutText(XmLayout layout) {
+    switch (layout) {
+    case XmLayout::Unknown:
+        return "unknown";
+    case XmLayout::Version102:
+        return "1.02: instruments, patterns with one-byte row counts, then sample data";
+    case XmLayout::Version103:
+        return "1.03: instruments, patterns, then sample data";
+    case XmLayout::Version104:
+        return "1.04: patterns, then instruments with their sample data";
+    }
+    return "unknown";
+}
+
+std::string xmExtensionsText(const XmLoadReport& report) {
+    std::string text;
+    auto add = [&text](const std::string& item) { text += (text.empty() ? "" : ", ") + item; };
+    if (report.mostSamplesInInstrument > ClassicSamplesPerInstrument) {
+        add("instruments with up to " + std::to_string(report.mostSamplesInInstrument) +
+            " samples");
+    }
+    if (report.packedSamples > 0) {
+        add("ADPCM-packed samples (" + std::to_string(report.packedSamples) + ")");
+    }
+    if (report.stereoSamples > 0) {
+        add("stereo samples played as one mono sample, left then right (" +
+            std::to_string(report.stereoSamples) + ")");
+    }
+    return text.empty() ? "none" : text;
+}
+
 bool loadXm(Module* module, PlayerFile* file, XmLoadReport* report) {
     if (report != nullptr) {
         *report = XmLoadReport{};
     }
-    LoadContext context{XmReader(file), report};
+    LoadContext context(file, report);
     bool loaded = loadSong(context, *module);
     if (report != nullptr) {
         report->truncated = context.reader.ranShort();

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "module/file_callbacks.h"
@@ -22,9 +23,25 @@ enum class LoadError : uint8_t {
     BadSongLength,      // song length 0 or above 256
     BadInstrumentCount, // more instruments than the record's count can hold
     PatternsTooLarge,   // the patterns together need more than 2 Mi cells
-    TooManySamples,     // an instrument with more than 16 samples
+    TooManySamples,     // an instrument with more than MaxSamplesPerInstrument samples
+    OldVersion,         // a format version below 1.02, whose layout is not known
+    LargeSampleHeaders, // more than 16 samples with sample headers above 256 bytes
     OutOfMemory,
 };
+
+// How the file orders its parts, which its format version decides.
+enum class XmLayout : uint8_t {
+    Unknown,    // not read yet, or a version below 1.02
+    Version102, // instruments without sample data, patterns (8-byte headers), sample data
+    Version103, // the same order, 9-byte pattern headers
+    Version104, // patterns, then each instrument with its sample data (also later versions)
+};
+
+// The layout that a format version uses.
+XmLayout xmLayoutOfVersion(uint16_t version);
+
+// A short English description of a layout.
+const char* xmLayoutText(XmLayout layout);
 
 // A short English description of the error, without a trailing full stop.
 const char* loadErrorText(LoadError error);
@@ -39,10 +56,19 @@ struct XmLoadReport {
     char name[21] = {};        // module name as stored, NUL-terminated
     char trackerName[21] = {}; // tracker name as stored, NUL-terminated
     uint16_t version = 0;
+    XmLayout layout = XmLayout::Unknown;
     uint16_t storedPatternCount = 0;
+    // Forms beyond the classic ones that the file uses.
+    int mostSamplesInInstrument = 0; // above 16: an extended instrument
+    int packedSamples = 0;           // 8-bit samples stored as 4-bit ADPCM codes
+    int stereoSamples = 0;           // type bit 5 set: read as one mono sample, as stored
     // Bit depth of every sample as stored (8 or 16), by instrument and sample.
     std::vector<std::array<uint8_t, MaxSamplesPerInstrument>> storedSampleBits;
 };
+
+// The extensions a loaded file uses, for people: "none", or a list such as
+// "ADPCM-packed samples (3), instruments with up to 23 samples".
+std::string xmExtensionsText(const XmLoadReport& report);
 
 // Opens `path` through the file callbacks and loads it. Gives a Module ready
 // to play, owned by the caller and released with freeModule, or null when the

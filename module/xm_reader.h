@@ -26,6 +26,12 @@ class XmReader {
         return got;
     }
 
+    // Reads up to `length` bytes without counting a short read: for bytes whose
+    // absence never made a file short.
+    int32_t readQuietly(void* destination, int32_t length) {
+        return std::clamp(readPlayerFile(destination, length, file_), 0, length);
+    }
+
     uint8_t u8() {
         uint8_t bytes[1] = {};
         read(bytes, 1);

@@ -16,8 +16,8 @@ struct ChannelSelection {
 };
 
 // The instrument and sample a channel plays: emptyInstrument and emptySample
-// for an instrument number beyond the song, emptySample for a keymap entry of
-// 16 or more (or a noteIndex outside the keymap).
+// for an instrument number beyond the song, emptySample for a keymap entry
+// naming a sample the instrument does not have (or a noteIndex outside the keymap).
 ChannelSelection selectInstrumentAndSample(const Module* module, const Channel* channel);
 
 // The channelCount cells of the current order and row, or null when there are

@@ -80,12 +80,20 @@ TEST(XmLoader, RefusesWhatThePlayerCannotPlay) {
              s.patterns.assign(33, huge);
          },
          LoadError::PatternsTooLarge},
-        {"17 samples",
+        {"33 samples",
+         [](XmSong& s) {
+             s.instruments.push_back(XmInstrument::withSample(XmSample::sine8(8, 16)));
+             s.instruments[0].storedSampleCount = 33;
+         },
+         LoadError::TooManySamples},
+        {"17 samples with 257-byte sample headers",
          [](XmSong& s) {
              s.instruments.push_back(XmInstrument::withSample(XmSample::sine8(8, 16)));
              s.instruments[0].storedSampleCount = 17;
+             s.instruments[0].storedSampleHeaderSize = 257;
          },
-         LoadError::TooManySamples},
+         LoadError::LargeSampleHeaders},
+        {"format version 1.01", [](XmSong& s) { s.version = 0x0101; }, LoadError::OldVersion},
     };
     for (const Case& c : cases) {
         XmSong song = smallSong();
@@ -348,7 +356,7 @@ TEST(XmLoader, LoadsMoreThan128Instruments) {
     EXPECT_EQ(module->instruments[129].samples[0]->length, 10u);
 }
 
-// loadXm stops at the instrument with 17 samples: patterns and the first
+// loadXm stops at the instrument with 33 samples: patterns and the first
 // instrument are complete, the failing one keeps sampleCount 0, and
 // freeModule releases exactly that (the sanitizer build checks for leaks).
 TEST(XmLoader, FreesAPartlyLoadedModule) {
@@ -357,7 +365,7 @@ TEST(XmLoader, FreesAPartlyLoadedModule) {
     XmInstrument first = XmInstrument::withSample(XmSample::sine16(8, 40));
     first.samples.push_back(XmSample::sine8(8, 20));
     XmInstrument tooMany = XmInstrument::withSample(XmSample::sine8(8, 16));
-    tooMany.storedSampleCount = 17;
+    tooMany.storedSampleCount = 33;
     song.instruments = {first, tooMany, first};
     testing::useMemoryFiles();
     testing::addMemoryFile("partial.xm", writeXm(song));

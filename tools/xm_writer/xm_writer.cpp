@@ -1,6 +1,7 @@
 #include "tools/xm_writer/xm_writer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -12,6 +13,7 @@ namespace {
 // Sizes of the fixed parts of the format, in bytes.
 constexpr uint32_t SongHeaderSize = 276; // counted from offset 60: 20 bytes of fields + orders
 constexpr uint32_t PatternHeaderSize = 9;
+constexpr uint32_t PatternHeaderSize102 = 8;
 constexpr uint32_t InstrumentHeaderSizeWithSamples = 263;
 constexpr uint32_t InstrumentHeaderSizeEmpty = 29;
 constexpr uint32_t SampleHeaderSize = 40;
@@ -66,11 +68,28 @@ uint8_t sampleTypeByte(const XmSample& sample) {
     if (sample.bits == 16) {
         type |= 0x10;
     }
+    if (!sample.rightFrames.empty()) {
+        type |= 0x20;
+    }
     return type;
 }
 
+// The sample data as stored.
+std::vector<uint8_t> sampleData(const XmSample& sample) {
+    if (sample.adpcm && sample.bits == 8) {
+        return adpcmEncode(sample.frames, sample.adpcmTable);
+    }
+    std::vector<uint8_t> data = deltaEncode(sample.frames, sample.bits);
+    if (!sample.rightFrames.empty()) {
+        std::vector<uint8_t> right = deltaEncode(sample.rightFrames, sample.bits);
+        data.insert(data.end(), right.begin(), right.end());
+    }
+    return data;
+}
+
 void writeSampleHeader(ByteWriter& out, const XmSample& sample) {
-    uint32_t bytesPerFrame = sample.bits == 16 ? 2 : 1;
+    // A stereo sample's header counts both channels.
+    uint32_t bytesPerFrame = (sample.bits == 16 ? 2 : 1) * (sample.rightFrames.empty() ? 1 : 2);
     auto frameCount = static_cast<uint32_t>(sample.frames.size());
     out.u32(sample.storedLength.value_or(frameCount * bytesPerFrame));
     out.u32(sample.storedLoopStart.value_or(sample.loopStart * bytesPerFrame));
@@ -80,11 +99,12 @@ void writeSampleHeader(ByteWriter& out, const XmSample& sample) {
     out.u8(sampleTypeByte(sample));
     out.u8(sample.panning);
     out.u8(static_cast<uint8_t>(sample.relativeNote));
-    out.u8(0); // reserved
+    out.u8(sample.adpcm && sample.bits == 8 ? 0xAD : 0); // reserved
     out.text(sample.name, 22);
 }
 
-void writeInstrument(ByteWriter& out, const XmInstrument& instrument) {
+// The instrument header and its sample headers, without the sample data.
+void writeInstrumentHeaders(ByteWriter& out, const XmInstrument& instrument) {
     size_t start = out.size();
     bool hasSamples = !instrument.samples.empty();
     uint32_t headerSize = instrument.storedHeaderSize.value_or(
@@ -95,7 +115,7 @@ void writeInstrument(ByteWriter& out, const XmInstrument& instrument) {
     out.u16(
         instrument.storedSampleCount.value_or(static_cast<uint16_t>(instrument.samples.size())));
     if (hasSamples) {
-        out.u32(SampleHeaderSize);
+        out.u32(instrument.storedSampleHeaderSize.value_or(SampleHeaderSize));
         for (uint8_t entry : instrument.keymap) {
             out.u8(entry);
         }
@@ -121,17 +141,26 @@ void writeInstrument(ByteWriter& out, const XmInstrument& instrument) {
     for (const XmSample& sample : instrument.samples) {
         writeSampleHeader(out, sample);
     }
+}
+
+void writeSampleData(ByteWriter& out, const XmInstrument& instrument) {
     for (const XmSample& sample : instrument.samples) {
-        out.append(deltaEncode(sample.frames, sample.bits));
+        out.append(sampleData(sample));
     }
 }
 
-void writePattern(ByteWriter& out, const XmPattern& pattern, int channelCount) {
+void writePattern(ByteWriter& out, const XmPattern& pattern, int channelCount, uint16_t version) {
     std::vector<uint8_t> data =
         pattern.storedData ? *pattern.storedData : packCells(pattern, channelCount);
-    out.u32(PatternHeaderSize);
-    out.u8(0); // packing type
-    out.u16(static_cast<uint16_t>(pattern.rowCount));
+    if (version == 0x0102) {
+        out.u32(PatternHeaderSize102);
+        out.u8(0); // packing type
+        out.u8(static_cast<uint8_t>(pattern.rowCount - 1));
+    } else {
+        out.u32(PatternHeaderSize);
+        out.u8(0); // packing type
+        out.u16(static_cast<uint16_t>(pattern.rowCount));
+    }
     out.u16(pattern.storedPackedSize.value_or(static_cast<uint16_t>(data.size())));
     out.append(data);
 }
@@ -199,6 +228,32 @@ std::vector<uint8_t> deltaEncode(const std::vector<int16_t>& frames, int bits) {
     return bytes;
 }
 
+std::vector<uint8_t> adpcmEncode(const std::vector<int16_t>& frames,
+                                 const std::array<int8_t, 16>& table) {
+    std::vector<uint8_t> bytes(table.begin(), table.end());
+    int8_t value = 0; // the decoder's running sum, wrapping at 8 bits
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const int target = static_cast<int8_t>(frames[i]);
+        int best = 0;
+        int bestDistance = 256;
+        for (int code = 0; code < 16; ++code) {
+            auto next = static_cast<int8_t>(value + table[static_cast<size_t>(code)]);
+            int distance = std::abs(next - target);
+            if (distance < bestDistance) {
+                best = code;
+                bestDistance = distance;
+            }
+        }
+        value = static_cast<int8_t>(value + table[static_cast<size_t>(best)]);
+        if (i % 2 == 0) {
+            bytes.push_back(static_cast<uint8_t>(best));
+        } else {
+            bytes.back() = static_cast<uint8_t>(bytes.back() | best << 4);
+        }
+    }
+    return bytes;
+}
+
 std::vector<uint8_t> packCells(const XmPattern& pattern, int channelCount) {
     std::vector<uint8_t> data;
     bool anyCell = false;
@@ -261,11 +316,24 @@ std::vector<uint8_t> writeXm(const XmSong& song) {
     }
     out.fitBlock(headerStart, headerSize);
 
+    if (song.version == 0x0102 || song.version == 0x0103) {
+        for (const XmInstrument& instrument : song.instruments) {
+            writeInstrumentHeaders(out, instrument);
+        }
+        for (const XmPattern& pattern : song.patterns) {
+            writePattern(out, pattern, song.channelCount, song.version);
+        }
+        for (const XmInstrument& instrument : song.instruments) {
+            writeSampleData(out, instrument);
+        }
+        return std::move(out.bytes);
+    }
     for (const XmPattern& pattern : song.patterns) {
-        writePattern(out, pattern, song.channelCount);
+        writePattern(out, pattern, song.channelCount, song.version);
     }
     for (const XmInstrument& instrument : song.instruments) {
-        writeInstrument(out, instrument);
+        writeInstrumentHeaders(out, instrument);
+        writeSampleData(out, instrument);
     }
     return std::move(out.bytes);
 }

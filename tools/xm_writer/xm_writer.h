@@ -4,6 +4,10 @@
 // pattern cells and delta-codes sample data as the format stores them, and
 // gives the exact bytes of the file.
 //
+// It also writes the variants that real files use: the layouts of format
+// versions 1.02 and 1.03 (chosen by XmSong::version), instruments of up to 32
+// samples, 8-bit samples packed as 4-bit ADPCM, and stereo samples.
+//
 // Values are written as given: nothing is checked or clamped, so tests can
 // describe broken files too. Fields named `stored...` are optional overrides
 // of what the writer would otherwise derive (counts, sizes, type bytes); leave
@@ -116,6 +120,18 @@ struct XmSample {
     std::optional<uint32_t> storedLoopLength;
     std::optional<uint8_t> storedType; // bit 0 forward, bit 1 ping-pong, bit 4 16-bit
 
+    // 8-bit only: store the frames as 4-bit ADPCM codes over `adpcmTable`
+    // (marked by 0xAD in the header's reserved byte). Each frame becomes the
+    // code whose table step lands nearest to it, so frames the table cannot
+    // reach come out approximated.
+    bool adpcm = false;
+    std::array<int8_t, 16> adpcmTable = {0, 1, 2, 4, 8, 16, 32, 64,
+                                         -1, -2, -4, -8, -16, -32, -48, -64};
+    // Not empty: a stereo sample (type bit 5) whose right channel these are,
+    // as many as `frames`. The header's length and loop then count both
+    // channels, and the data holds the left channel, then the right.
+    std::vector<int16_t> rightFrames;
+
     // A ready-made waveform: `frames` frames of one sine period per
     // `period` frames at full scale for the depth.
     static XmSample sine8(int period, int frameCount);
@@ -155,6 +171,8 @@ struct XmInstrument {
     // Overrides the instrument header size; the header is padded with zeros
     // (or cut) to this size. Default: 263 with samples, 29 without.
     std::optional<uint32_t> storedHeaderSize;
+    // Overrides the sample header size field (the headers written stay 40 bytes).
+    std::optional<uint32_t> storedSampleHeaderSize;
 
     // An instrument whose whole keymap plays its one sample.
     static XmInstrument withSample(XmSample sample);
@@ -163,6 +181,9 @@ struct XmInstrument {
 struct XmSong {
     std::string name;
     std::string trackerName = "Korvanthe XM writer";
+    // 0x0102 and 0x0103 write those versions' layout: instruments with their
+    // sample headers, then patterns (1.02: 8-byte headers with a one-byte row
+    // count, so at most 256 rows), then all sample data. Anything else: 1.04.
     uint16_t version = 0x0104;
     int channelCount = 4;
     uint16_t restartPosition = 0;
@@ -189,6 +210,11 @@ struct XmSong {
 // Delta-codes frames as the file stores them: each stored value is the
 // difference to the previous frame, wrapping at the sample depth.
 std::vector<uint8_t> deltaEncode(const std::vector<int16_t>& frames, int bits);
+
+// ADPCM data as the format stores it: the 16-byte table, then one 4-bit code
+// per frame, two to a byte, the low nibble first (see XmSample::adpcm).
+std::vector<uint8_t> adpcmEncode(const std::vector<int16_t>& frames,
+                                 const std::array<int8_t, 16>& table);
 
 // Packs cells as the format does (see XmPacking).
 std::vector<uint8_t> packCells(const XmPattern& pattern, int channelCount);
