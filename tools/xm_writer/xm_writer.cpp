@@ -1,9 +1,9 @@
 #include "tools/xm_writer/xm_writer.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <numbers>
 
 namespace korvanthe {
@@ -99,7 +99,7 @@ void writeSampleHeader(ByteWriter& out, const XmSample& sample) {
     out.u8(sampleTypeByte(sample));
     out.u8(sample.panning);
     out.u8(static_cast<uint8_t>(sample.relativeNote));
-    out.u8(sample.adpcm && sample.bits == 8 ? 0xAD : 0); // reserved
+    out.u8(sample.storedReserved.value_or(sample.adpcm && sample.bits == 8 ? 0xAD : 0));
     out.text(sample.name, 22);
 }
 

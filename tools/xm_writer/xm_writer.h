@@ -118,14 +118,15 @@ struct XmSample {
     std::optional<uint32_t> storedLength;
     std::optional<uint32_t> storedLoopStart;
     std::optional<uint32_t> storedLoopLength;
-    std::optional<uint8_t> storedType; // bit 0 forward, bit 1 ping-pong, bit 4 16-bit
+    std::optional<uint8_t> storedType;     // bit 0 forward, bit 1 ping-pong, bit 4 16-bit
+    std::optional<uint8_t> storedReserved; // the reserved byte (0xAD marks ADPCM)
 
     // 8-bit only: store the frames as 4-bit ADPCM codes over `adpcmTable`
     // (marked by 0xAD in the header's reserved byte). Each frame becomes the
     // code whose table step lands nearest to it, so frames the table cannot
     // reach come out approximated.
     bool adpcm = false;
-    std::array<int8_t, 16> adpcmTable = {0, 1, 2, 4, 8, 16, 32, 64,
+    std::array<int8_t, 16> adpcmTable = {0,  1,  2,  4,  8,   16,  32,  64,
                                          -1, -2, -4, -8, -16, -32, -48, -64};
     // Not empty: a stereo sample (type bit 5) whose right channel these are,
     // as many as `frames`. The header's length and loop then count both
