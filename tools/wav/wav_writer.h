@@ -18,7 +18,7 @@ inline constexpr size_t WavHeaderBytes = 44;
 inline constexpr uint32_t WavBytesPerFrame = 4; // 16-bit left, 16-bit right
 
 // The RIFF size field holds 36 + the data bytes in 32 bits: 1,073,741,814
-// frames at most, 6:45:54 at 44100 Hz.
+// frames at most, 6:45:47 at 44100 Hz.
 inline constexpr uint64_t WavMostFrames = (0xFFFFFFFFull - 36) / WavBytesPerFrame;
 
 // Whether a file of `frames` frames can be written.
@@ -27,7 +27,7 @@ constexpr bool wavFramesFit(uint64_t frames) {
 }
 
 // The reason given for a length that does not fit, naming the longest
-// duration at sampleRate: "too long for a WAV file (at most 6:45:54 at 44100 Hz)".
+// duration at sampleRate: "too long for a WAV file (at most 6:45:47 at 44100 Hz)".
 std::string wavTooLongReason(int32_t sampleRate);
 
 // The canonical 44-byte header of `frames` frames at sampleRate. Requires

@@ -42,15 +42,21 @@ int64_t framesPlayed() {
     return audioPlayPositionBytes(&bytes) ? static_cast<int64_t>(bytes / 4) : 0;
 }
 
+// Song time to the tenth of a second, which is what a moving clock can show.
+std::string clockTime(int64_t frames, int32_t rate) {
+    std::string time = songTime(frames, rate);
+    time.resize(time.size() - 2);
+    return time;
+}
+
 // The line a person sees while the song plays; written again only when it
-// changes (every hundredth of a second of song at most).
+// changes (a new row, or a tenth of a second later).
 struct StatusLine {
     bool shown = false;
     std::string text;
 
     void update(const BlockStamp& heard, int64_t frames, int32_t rate, const std::string& total) {
-        std::string time = songTime(frames, rate);
-        time.pop_back(); // hundredths are enough for a clock that moves
+        const std::string time = clockTime(frames, rate);
         char line[96];
         std::snprintf(line, sizeof line, "order %3d  row %3d  %s / %s", heard.order, heard.row,
                       time.c_str(), total.c_str());
@@ -90,7 +96,7 @@ int parsePlayArguments(const CommandArguments& arguments, PlayOptions& options) 
 // Plays the loaded song until it ends or is stopped.
 void playUntilEnd(Module* song, const SongLength& length, int32_t rate) {
     const bool terminal = isTerminal(stdout);
-    const std::string total = length.ended ? songTime(length.frames, rate) : "?";
+    const std::string total = length.ended ? clockTime(length.frames, rate) : "?";
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     StatusLine status;
@@ -103,7 +109,13 @@ void playUntilEnd(Module* song, const SongLength& length, int32_t rate) {
                 break;
             }
             if (terminal) {
-                status.update(audibleStamp(song), played, rate, total);
+                BlockStamp heard = audibleStamp(song);
+                // The block that holds the song's last frames already says
+                // where the song goes on after them.
+                if (length.ended && heard.elapsedMs > length.lastStamp.elapsedMs) {
+                    heard = length.lastStamp;
+                }
+                status.update(heard, played, rate, total);
             }
             platformSleep(PollMilliseconds);
         }

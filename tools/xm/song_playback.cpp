@@ -197,16 +197,18 @@ void stopSongRender() {
 SongLength measureSong(Module* song, const PlaybackOptions& options) {
     const int64_t limit = longestSongFrames(options);
     if (!startSongRender(song, options, true)) {
-        return SongLength{-1, false};
+        return SongLength{-1, false, {}};
     }
     int64_t frames = 0;
     OfflineBlock block{};
+    BlockStamp last{};
     while (frames < limit && renderSongBlock(&block)) {
         frames += block.frames;
+        last = block.stamp;
     }
     const bool ended = songRenderEnded();
     stopSongRender();
-    return SongLength{std::min(frames, limit), ended};
+    return SongLength{std::min(frames, limit), ended, last};
 }
 
 bool measureSongFile(const std::string& path, const PlaybackOptions& options, SongLength& length,

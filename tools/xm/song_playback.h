@@ -47,6 +47,7 @@ void stopSongRender();
 struct SongLength {
     int64_t frames; // at options.sampleRate; longestSongFrames when no end was found
     bool ended;     // false: no end within longestSongFrames
+    BlockStamp lastStamp; // the stamp at the end: last order and row, and elapsedMs
 };
 
 // The length of the song as renderSongBlock plays it, found by rendering it.
