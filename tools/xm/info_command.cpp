@@ -74,6 +74,8 @@ void printText(const std::string& path, const Module& module, const XmLoadReport
     std::printf("Name: %s\n", displayText(report.name).c_str());
     std::printf("Tracker: %s (format version %x.%02x)\n", displayText(report.trackerName).c_str(),
                 report.version >> 8, report.version & 0xFF);
+    std::printf("Layout: %s\n", xmLayoutText(report.layout));
+    std::printf("Extensions: %s\n", xmExtensionsText(report).c_str());
     std::printf("Channels: %d\n", module.channelCount);
     std::printf("Song length: %d\n", module.songLength);
     std::printf("Restart position: %d\n", module.restartPosition);
@@ -117,6 +119,9 @@ void printJson(const std::string& path, const Module& module, const XmLoadReport
                 jsonString(path.c_str()).c_str(), jsonString(report.name).c_str(),
                 jsonString(report.trackerName).c_str(), report.version,
                 report.truncated ? "true" : "false");
+    std::printf(" \"layout\": %s, \"extensions\": %s,\n",
+                jsonString(xmLayoutText(report.layout)).c_str(),
+                jsonString(xmExtensionsText(report).c_str()).c_str());
     std::printf(" \"channelCount\": %d, \"songLength\": %d, \"restartPosition\": %d, "
                 "\"storedPatternCount\": %u, \"usedPatternCount\": %d, \"patternSlotCount\": %d, "
                 "\"instrumentCount\": %d, \"flags\": %u, \"defaultSpeed\": %d, "
