@@ -67,9 +67,8 @@ void finishRampPass(Voice& voice, float gainLeft, float gainRight, int32_t frame
 // the volumes. A silent voice adds a zero to every value, which changes no
 // value (at most the sign of a zero, which the clipper drops): only its
 // position moves on.
-uint64_t mixSteadyPass(const Kernels& kernels, const Voice& voice, float* out,
-                       const int16_t* data, uint64_t position, uint64_t signedStep,
-                       int32_t frames) {
+uint64_t mixSteadyPass(const Kernels& kernels, const Voice& voice, float* out, const int16_t* data,
+                       uint64_t position, uint64_t signedStep, int32_t frames) {
     const float gainLeft = volumeGain(voice.volumeLeft);
     const float gainRight = volumeGain(voice.volumeRight);
     const int32_t even = frames & ~1;

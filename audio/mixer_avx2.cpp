@@ -10,7 +10,7 @@
 // that the path stays out.
 #include "audio/mixer_kernels.h"
 
-#if (defined(__SSE2__) || defined(_M_X64)) && (defined(__GNUC__) || defined(__clang__)) &&        \
+#if (defined(__SSE2__) || defined(_M_X64)) && (defined(__GNUC__) || defined(__clang__)) &&         \
     (!defined(_WIN32) || defined(KORVANTHE_UNALIGNED_VECTOR_MOVES))
 #include <immintrin.h>
 
@@ -166,7 +166,7 @@ mixRampQuads(float* out, const int16_t* data, uint64_t position, uint64_t signed
 // and rounding, and the packing (which works within 128-bit halves) put back
 // in order. Returns the number of samples done.
 __attribute__((target("avx2"))) int32_t clipSixteens(int16_t* output, const float* buffer,
-                                                  int32_t sampleCount) {
+                                                     int32_t sampleCount) {
     const __m256 upper = _mm256_set1_ps(32767.0f);
     const __m256 lower = _mm256_set1_ps(-32768.0f);
     int32_t i = 0;
@@ -193,11 +193,9 @@ __attribute__((target("avx2"))) uint64_t mixSteadyAvx2(float* out, const int16_t
                            gainLeft, gainRight, frames & 3);
 }
 
-__attribute__((target("avx2"))) uint64_t mixRampAvx2(float* out, const int16_t* data,
-                                                     uint64_t position, uint64_t signedStep,
-                                                     float& gainLeft, float& gainRight,
-                                                     float stepLeft, float stepRight,
-                                                     int32_t frames) {
+__attribute__((target("avx2"))) uint64_t
+mixRampAvx2(float* out, const int16_t* data, uint64_t position, uint64_t signedStep,
+            float& gainLeft, float& gainRight, float stepLeft, float stepRight, int32_t frames) {
     const int32_t quads = frames >> 2;
     position = mixRampQuads(out, data, position, signedStep, gainLeft, gainRight, stepLeft,
                             stepRight, quads);

@@ -10,8 +10,8 @@ namespace korvanthe::mixer {
 struct Kernels {
     // `frames` steady frames from `position` with constant gains; returns the
     // position after them.
-    uint64_t (*mixSteady)(float* out, const int16_t* data, uint64_t position,
-                          uint64_t signedStep, float gainLeft, float gainRight, int32_t frames);
+    uint64_t (*mixSteady)(float* out, const int16_t* data, uint64_t position, uint64_t signedStep,
+                          float gainLeft, float gainRight, int32_t frames);
     // `frames` ramp frames (audio/mixer_frame.h, mixRampFrames); the gains
     // come back as those after the last frame. Returns the position after them.
     uint64_t (*mixRamp)(float* out, const int16_t* data, uint64_t position, uint64_t signedStep,

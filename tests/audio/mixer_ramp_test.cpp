@@ -92,9 +92,8 @@ TEST_P(MixerRamp, StepIsTheDoubleProductStoredAsFloat) {
             }
             if (!same && ++failures <= 5) {
                 ADD_FAILURE() << "rate " << r.rate << ", difference " << d << ": step "
-                              << voice.rampStepLeft << " / " << voice.rampStepRight
-                              << ", expected " << exact::toFloat(stepLeft) << " / "
-                              << exact::toFloat(stepRight);
+                              << voice.rampStepLeft << " / " << voice.rampStepRight << ", expected "
+                              << exact::toFloat(stepLeft) << " / " << exact::toFloat(stepRight);
             }
         }
     }

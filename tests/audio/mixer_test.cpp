@@ -85,8 +85,8 @@ TEST_P(Mixer, RampContinuesInTheNextCallFromTheLevelReached) {
     // Starts at the level reached: 32767 x the gain of level 51000, each
     // product rounded to float (worked out in integers).
     namespace exact = testing::exact;
-    EXPECT_EQ(out[0], exact::toFloat(exact::single(
-                          exact::times({32767, 0}, exact::levelGain(51000)))));
+    EXPECT_EQ(out[0],
+              exact::toFloat(exact::single(exact::times({32767, 0}, exact::levelGain(51000)))));
     EXPECT_NEAR(out[2 * 27], 32767.0 * 127 / 128, 0.01);
     EXPECT_EQ(out[2 * 28], 32767.0f); // finished after the remaining 28 frames
     EXPECT_EQ(out[2 * 39 + 1], 0.0f);

@@ -195,11 +195,11 @@ std::string firstDifference(const std::vector<BlockRecord>& kept,
     } else {
         hint << "in which ticks " << firstTick << " to " << lastTick << " began";
     }
-    hint << "; the last tick ran at order " << kept[i].order << ", row " << kept[i].row
-         << ", tick " << kept[i].tick << " (now order " << now[i].order << ", row "
-         << now[i].row << ", tick " << now[i].tick << "). Its channels, tick by tick:\n  "
-         << KORVANTHE_BINARY_DIR << "/bin/korvanthe-xm trace " << songPath << " --ticks "
-         << lastTick << "\n(compare its last lines with the same command built from the last "
+    hint << "; the last tick ran at order " << kept[i].order << ", row " << kept[i].row << ", tick "
+         << kept[i].tick << " (now order " << now[i].order << ", row " << now[i].row << ", tick "
+         << now[i].tick << "). Its channels, tick by tick:\n  " << KORVANTHE_BINARY_DIR
+         << "/bin/korvanthe-xm trace " << songPath << " --ticks " << lastTick
+         << "\n(compare its last lines with the same command built from the last "
          << "good commit)";
     return hint.str();
 }
@@ -223,8 +223,8 @@ TEST_P(RenderGolden, SmallSongGivesTheKeptChecksumBlockByBlock) {
         std::ofstream(std::string(KORVANTHE_BINARY_DIR) + "/" + RecordName)
             << recordText(render.blocks);
     }
-    const std::string written = std::string("\nThe song and the new block record are in ") +
-                                KORVANTHE_BINARY_DIR + ".";
+    const std::string written =
+        std::string("\nThe song and the new block record are in ") + KORVANTHE_BINARY_DIR + ".";
     if (render.checksum != GoldenChecksum) {
         ADD_FAILURE() << std::hex << "rendered 0x" << render.checksum << std::dec << "; "
                       << difference << written;

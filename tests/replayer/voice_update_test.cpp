@@ -108,12 +108,12 @@ TEST_F(VoiceUpdate, PanningWithTheEnvelopeClamped) {
     const struct {
         int32_t panning, envelope, result, left, right;
     } cases[] = {
-        {128, 64, 255, 127, 0},  // f = 4, p = 256 -> 255
-        {128, 0, 0, 0, 127},     // 128 - 128
-        {128, 32, 128, 63, 63},  // 32 is no change
-        {64, 64, 128, 63, 63},   // f = 2
-        {250, 64, 250, 124, 2},  // f = 0 at the sides
-        {300, 32, 255, 127, 0},  // slid beyond the range
+        {128, 64, 255, 127, 0}, // f = 4, p = 256 -> 255
+        {128, 0, 0, 0, 127},    // 128 - 128
+        {128, 32, 128, 63, 63}, // 32 is no change
+        {64, 64, 128, 63, 63},  // f = 2
+        {250, 64, 250, 124, 2}, // f = 0 at the sides
+        {300, 32, 255, 127, 0}, // slid beyond the range
         {-20, 0, 0, 0, 127},
     };
     voice().volume = 127;
