@@ -35,6 +35,7 @@
 namespace korvanthe {
 namespace {
 
+#if KORVANTHE_PEER_XMP || KORVANTHE_PEER_OPENMPT
 using testing::loadModuleFromBytes;
 using testing::ModulePtr;
 
@@ -112,6 +113,8 @@ void expectSameRows(const char* what, const char* peer, const std::vector<RowSta
             << what << " against " << peer << ": order " << ours[i].order << " row " << ours[i].row;
     }
 }
+
+#endif
 
 #if KORVANTHE_PEER_XMP
 struct XmpContext {
