@@ -11,8 +11,9 @@
 # and the demo, started from an empty folder on a virtual X server, finds its
 # data, shows pictures and (deb) sounds, and ends on Escape with status 0.
 set -euo pipefail
-cd "$(dirname "$0")/.."
 build=$(cd "${1:?usage: check-install.sh BUILD_DIR [tree|deb]}" && pwd)
+self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
+cd "$(dirname "$self")/.."
 what=${2:-all}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -24,11 +25,13 @@ fail() {
     exit 1
 }
 
-# Inside the virtual X server: DEMO SOUND_FILE. The demo runs from an empty
-# folder and plays into SOUND_FILE through SDL's disk driver.
+# Inside the virtual X server: DEMO DATA_DIR SOUND_FILE. The demo runs from an
+# empty folder, must say it reads its files from DATA_DIR, and plays into
+# SOUND_FILE through SDL's disk driver.
 if [[ "$what" == --inside ]]; then
     demo=$3
-    sound=$4
+    data=$4
+    sound=$5
     brightness() {
         ffmpeg -v error -f x11grab -i "$DISPLAY" -frames:v 1 -vf scale=64:36 -f rawvideo \
             -pix_fmt gray - | od -An -tu1 -v | tr -s ' ' '\n' |
@@ -46,11 +49,13 @@ if [[ "$what" == --inside ]]; then
     SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$sound" "$demo" 2>"$scratch/stderr" &
     pid=$!
     status=0
+    # The demo starts dark and its pictures fade: one bright screen is enough.
+    picture=0
     for _ in $(seq 100); do
-        [[ $(brightness) -ge 40 ]] && break
+        [[ $(brightness) -ge 40 ]] && { picture=1; break; }
         sleep 0.1
     done
-    [[ $(brightness) -ge 40 ]] || { echo "no picture within 10 s" >&2; status=1; }
+    [[ $picture -eq 1 ]] || { echo "no picture within 10 s" >&2; status=1; }
     for _ in $(seq 100); do
         has_sound "$sound" && break
         sleep 0.1
@@ -68,9 +73,12 @@ if [[ "$what" == --inside ]]; then
         status=1
     fi
     wait "$pid" || { echo "the demo ended with status $?" >&2; status=1; }
-    # SDL's disk driver announces itself; anything else is a complaint, such
-    # as a data file it did not find.
-    if grep -v -E "^CRITICAL: (You are using the SDL disk|  *Writing to file)" "$scratch/stderr" >&2; then
+    grep -q -x -F "korvanthe: reading its files from $data" "$scratch/stderr" ||
+        { echo "the demo did not say it reads its files from $data" >&2; status=1; }
+    # Besides that, only SDL's disk driver announces itself; anything else is
+    # a complaint, such as a file the demo did not find.
+    if grep -v -x -F "korvanthe: reading its files from $data" "$scratch/stderr" |
+        grep -v -E "^CRITICAL: (You are using the SDL disk|  *Writing to file)" >&2; then
         echo "the demo complained (above)" >&2
         status=1
     fi
@@ -78,21 +86,29 @@ if [[ "$what" == --inside ]]; then
     exit $status
 fi
 
+# run_demo DEMO DATA_DIR
 run_demo() {
     echo "demo: $1"
     SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 640x480x24" \
-        bash "$0" "$build" --inside "$1" "$scratch/sound-$RANDOM.raw" ||
+        bash "$self" "$build" --inside "$1" "$2" "$scratch/sound-$RANDOM.raw" ||
         fail "$1 did not run as it should"
 }
 
-# check_xm KORVANTHE_XM SONG
-check_xm() {
+# check_version PROGRAM: it names the project's version.
+check_version() {
     local version
     version=$("$1" --version) || fail "$1 --version failed"
     echo "$version"
     [[ "$version" == *"$(sed -n 's/^project(Korvanthe VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"* ]] ||
         fail "$1 --version does not name the project's version"
-    "$1" info "$2" >/dev/null || fail "$1 cannot read the installed song $2"
+}
+
+# check_xm BIN_DIR SONG: korvanthe-xm and korvanthe-capture start, and
+# korvanthe-xm reads the installed song.
+check_xm() {
+    check_version "$1/korvanthe-xm"
+    check_version "$1/korvanthe-capture"
+    "$1/korvanthe-xm" info "$2" >/dev/null || fail "korvanthe-xm cannot read the installed song $2"
 }
 
 # Every file that belongs to an installed tree, relative to its prefix.
@@ -132,8 +148,8 @@ check_moved_tree() {
     mv "$scratch/first/usr" "$scratch/second/opt/korvanthe"
     rm -rf "$scratch/first"
     local moved=$scratch/second/opt/korvanthe
-    check_xm "$moved/bin/korvanthe-xm" "$moved/share/korvanthe/soundtrack.xm"
-    run_demo "$moved/bin/korvanthe"
+    check_xm "$moved/bin" "$moved/share/korvanthe/soundtrack.xm"
+    run_demo "$moved/bin/korvanthe" "$moved/share/korvanthe"
 
     echo "--- the tarball"
     (cd "$build" && cpack -G TGZ >/dev/null)
@@ -145,7 +161,7 @@ check_moved_tree() {
     top=$(ls "$scratch/unpacked")
     check_tree "$scratch/unpacked/$top"
     (cd "$scratch/unpacked/$top" && find . -type f) | no_strays '\.'
-    check_xm "$scratch/unpacked/$top/bin/korvanthe-xm" \
+    check_xm "$scratch/unpacked/$top/bin" \
         "$scratch/unpacked/$top/share/korvanthe/soundtrack.xm"
     echo "ok: $(basename "$tarball")"
 }
@@ -166,8 +182,8 @@ check_package() {
     for program in korvanthe korvanthe-xm korvanthe-capture; do
         [[ "$(command -v $program)" == /usr/bin/$program ]] || fail "$program is not on the PATH"
     done
-    check_xm korvanthe-xm /usr/share/korvanthe/soundtrack.xm
-    run_demo /usr/bin/korvanthe
+    check_xm /usr/bin /usr/share/korvanthe/soundtrack.xm
+    run_demo /usr/bin/korvanthe /usr/share/korvanthe
     $sudo apt-get remove -y -qq korvanthe >/dev/null
     ! dpkg-query -W -f='${Status}' korvanthe 2>/dev/null | grep -q 'ok installed' ||
         fail "korvanthe is still installed"
