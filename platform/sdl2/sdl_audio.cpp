@@ -65,9 +65,9 @@ void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 SetAlsaErrorHandler alsaErrorSwitch() {
     static const SetAlsaErrorHandler found = [] {
         void* alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
-        return alsa != nullptr ? reinterpret_cast<SetAlsaErrorHandler>(
-                                     dlsym(alsa, "snd_lib_error_set_handler"))
-                               : nullptr;
+        return alsa != nullptr
+                   ? reinterpret_cast<SetAlsaErrorHandler>(dlsym(alsa, "snd_lib_error_set_handler"))
+                   : nullptr;
     }();
     return found;
 }

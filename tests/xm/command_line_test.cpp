@@ -15,9 +15,7 @@ class CommandLineTest : public ::testing::Test {
         ASSERT_TRUE(writeXmFile(threeVoiceSong(), song_.string()));
     }
 
-    ToolRun run(const std::string& arguments) {
-        return runTool(dir_, arguments);
-    }
+    ToolRun run(const std::string& arguments) { return runTool(dir_, arguments); }
 
     fs::path dir_;
     fs::path song_;
@@ -72,7 +70,8 @@ TEST_F(CommandLineTest, UnknownWordsGetOneLineAndExitTwo) {
         std::string message;
     } cases[] = {
         {"frobnicate", "korvanthe-xm: unknown command \"frobnicate\" (see korvanthe-xm --help)\n"},
-        {"--frobnicate", "korvanthe-xm: unknown option \"--frobnicate\" (see korvanthe-xm --help)\n"},
+        {"--frobnicate",
+         "korvanthe-xm: unknown option \"--frobnicate\" (see korvanthe-xm --help)\n"},
         {"help frobnicate",
          "korvanthe-xm: unknown command \"frobnicate\" (see korvanthe-xm --help)\n"},
         {"render " + song + " -o x.wav --loud",

@@ -37,8 +37,8 @@ TEST_F(PlayCommandTest, OptionsSoundAsRenderedAndNoStatusGoesIntoAFile) {
     // Order 1 alone at 22050 Hz: 16 rows of 6 x 441 frames, 1.92 s.
     EXPECT_EQ(play.out, song_.string() + ": 4 channels, 0:01.920 at 22050 Hz\n");
 
-    const ToolRun render = runTool(dir_, "render " + quoted(song_) + options + " -o " +
-                                             quoted(dir_ / "render.wav"));
+    const ToolRun render =
+        runTool(dir_, "render " + quoted(song_) + options + " -o " + quoted(dir_ / "render.wav"));
     ASSERT_EQ(render.exitCode, 0) << render.err;
     const std::vector<uint8_t> rendered = readWav(dir_ / "render.wav").pcm;
     const std::vector<uint8_t> heard = readBytes(disk);

@@ -131,13 +131,18 @@ TEST_F(RenderCommandTest, SeveralFilesGoIntoAFolder) {
     EXPECT_NE(partly.err.find("missing.xm: no such file"), std::string::npos) << partly.err;
     EXPECT_EQ(readWav(dir_ / "partly" / "three.wav").pcm, three.pcm);
     EXPECT_EQ(runTool(dir_, "render " + quoted(song_) + " " + quoted(other) + " -o -").exitCode, 2);
+
+    // One file into a folder named by its trailing slash.
+    ASSERT_EQ(
+        runTool(dir_, "render " + quoted(song_) + " -o " + quoted(dir_ / "one") + "/").exitCode, 0);
+    EXPECT_EQ(readWav(dir_ / "one" / "three.wav").pcm, three.pcm);
 }
 
 TEST_F(RenderCommandTest, TooLongForAWavFileIsRefusedBeforeRendering) {
     // A day at 192 kHz is 16.6 G frames; a WAV file holds 1.07 G.
     const fs::path output = dir_ / "day.wav";
-    const ToolRun run = runTool(dir_, "render " + quoted(song_) + " --seconds 86400 --rate 192000 -o " +
-                                          quoted(output));
+    const ToolRun run = runTool(dir_, "render " + quoted(song_) +
+                                          " --seconds 86400 --rate 192000 -o " + quoted(output));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "korvanthe-xm: " + output.string() +
                            ": too long for a WAV file (at most 1:33:12 at 192000 Hz)\n");

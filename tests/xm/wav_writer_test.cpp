@@ -43,9 +43,9 @@ TEST(WavHeader, SaysWhatFollows) {
     EXPECT_EQ(std::string(at, at + 4), "RIFF");
     EXPECT_EQ(field32(at + 4), 36u + 4000u);
     EXPECT_EQ(std::string(at + 8, at + 16), "WAVEfmt ");
-    EXPECT_EQ(field32(at + 16), 16u);   // fmt chunk size
-    EXPECT_EQ(field16(at + 20), 1u);    // PCM
-    EXPECT_EQ(field16(at + 22), 2u);    // stereo
+    EXPECT_EQ(field32(at + 16), 16u); // fmt chunk size
+    EXPECT_EQ(field16(at + 20), 1u);  // PCM
+    EXPECT_EQ(field16(at + 22), 2u);  // stereo
     EXPECT_EQ(field32(at + 24), 22050u);
     EXPECT_EQ(field32(at + 28), 88200u); // bytes per second
     EXPECT_EQ(field16(at + 32), 4u);     // bytes per frame

@@ -90,9 +90,7 @@ struct WavFile {
     uint32_t sampleRate = 0;
     std::vector<uint8_t> pcm;
 
-    size_t frames() const {
-        return pcm.size() / WavBytesPerFrame;
-    }
+    size_t frames() const { return pcm.size() / WavBytesPerFrame; }
 };
 
 inline uint32_t field32(const uint8_t* at) {

@@ -28,7 +28,8 @@ std::string errnoText(const char* fallback) {
 std::string wavTooLongReason(int32_t sampleRate) {
     const uint64_t seconds = sampleRate > 0 ? WavMostFrames / static_cast<uint64_t>(sampleRate) : 0;
     char text[96];
-    std::snprintf(text, sizeof text, "too long for a WAV file (at most %llu:%02llu:%02llu at %d Hz)",
+    std::snprintf(text, sizeof text,
+                  "too long for a WAV file (at most %llu:%02llu:%02llu at %d Hz)",
                   static_cast<unsigned long long>(seconds / 3600),
                   static_cast<unsigned long long>(seconds / 60 % 60),
                   static_cast<unsigned long long>(seconds % 60), sampleRate);
@@ -43,13 +44,13 @@ std::array<uint8_t, WavHeaderBytes> wavHeader(int32_t sampleRate, uint64_t frame
     std::memcpy(at, "RIFF", 4);
     putLittleEndian(at + 4, 36 + dataBytes, 4);
     std::memcpy(at + 8, "WAVEfmt ", 8);
-    putLittleEndian(at + 16, 16, 4);                       // fmt chunk size
-    putLittleEndian(at + 20, 1, 2);                        // PCM
-    putLittleEndian(at + 22, 2, 2);                        // channels
-    putLittleEndian(at + 24, rate, 4);                     // frames per second
+    putLittleEndian(at + 16, 16, 4);                      // fmt chunk size
+    putLittleEndian(at + 20, 1, 2);                       // PCM
+    putLittleEndian(at + 22, 2, 2);                       // channels
+    putLittleEndian(at + 24, rate, 4);                    // frames per second
     putLittleEndian(at + 28, rate * WavBytesPerFrame, 4); // bytes per second
-    putLittleEndian(at + 32, WavBytesPerFrame, 2);         // bytes per frame
-    putLittleEndian(at + 34, 16, 2);                       // bits per sample
+    putLittleEndian(at + 32, WavBytesPerFrame, 2);        // bytes per frame
+    putLittleEndian(at + 34, 16, 2);                      // bits per sample
     std::memcpy(at + 36, "data", 4);
     putLittleEndian(at + 40, dataBytes, 4);
     return header;

@@ -56,9 +56,7 @@ class WavWriter {
     // frames came than the header promised.
     bool finish();
 
-    const std::string& error() const {
-        return error_;
-    }
+    const std::string& error() const { return error_; }
 
   private:
     bool fail(const std::string& reason);

@@ -17,8 +17,8 @@ using CommandArguments = std::vector<std::string>;
 
 struct XmCommand {
     const char* name;
-    const char* synopsis; // the words after "korvanthe-xm", e.g. "info FILE [--json]"
-    const char* summary;  // what it does, in a few words, for the list of commands
+    const char* synopsis;      // the words after "korvanthe-xm", e.g. "info FILE [--json]"
+    const char* summary;       // what it does, in a few words, for the list of commands
     const char* description;   // a few lines on what it does
     const char* options;       // one line per option ("  --json  ..."), or ""
     bool takesPlaybackOptions; // --rate, --start, --repeat, --mute and --solo

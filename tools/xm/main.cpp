@@ -49,8 +49,8 @@ void printUsage(FILE* stream) {
 }
 
 void printCommandHelp(const XmCommand& command) {
-    std::printf("usage: korvanthe-xm %s\n%s\noptions:\n%s%s", command.synopsis,
-                command.description, command.options,
+    std::printf("usage: korvanthe-xm %s\n%s\noptions:\n%s%s", command.synopsis, command.description,
+                command.options,
                 command.takesPlaybackOptions ? korvanthe::PlaybackOptionsHelp : "");
     std::printf("  -h, --help         this help\n");
     if (*command.examples != 0) {

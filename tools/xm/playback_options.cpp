@@ -33,9 +33,8 @@ int takePlaybackOption(const CommandArguments& arguments, size_t& index, Playbac
         options.sampleRate = static_cast<int32_t>(number);
     } else if (word == "--start") {
         if (!parseWholeNumber(value, 0, OrderTableSize - 1, number)) {
-            return reportUsageError("--start takes an order entry from 0 to 255, not \"" + value +
-                                        "\"",
-                                    command);
+            return reportUsageError(
+                "--start takes an order entry from 0 to 255, not \"" + value + "\"", command);
         }
         options.startOrder = static_cast<int32_t>(number);
     } else if (word == "--repeat") {
@@ -105,8 +104,8 @@ bool parseChannelList(const std::string& text, uint32_t& channels) {
 
 bool playbackOptionsFit(const Module& song, const PlaybackOptions& options, std::string& reason) {
     if (options.startOrder > 0 && options.startOrder >= song.songLength) {
-        reason = "--start " + std::to_string(options.startOrder) + " is past the last order entry (" +
-                 std::to_string(song.songLength - 1) + ")";
+        reason = "--start " + std::to_string(options.startOrder) +
+                 " is past the last order entry (" + std::to_string(song.songLength - 1) + ")";
         return false;
     }
     const int channelCount = song.channelCount < MaxChannels ? song.channelCount : MaxChannels;

@@ -242,8 +242,9 @@ int runRenderCommand(const CommandArguments& arguments) {
         return usageError("standard output is a terminal; pipe it or redirect it to a file");
     }
     std::error_code error;
-    if (options.inputs.size() > 1 ||
-        (options.output != "-" && fs::is_directory(options.output, error))) {
+    const bool namesFolder = options.output.back() == '/' ||
+                             (options.output != "-" && fs::is_directory(options.output, error));
+    if (options.inputs.size() > 1 || namesFolder) {
         return renderIntoFolder(options);
     }
     return renderFile(options.inputs[0], options.output, options);
@@ -259,8 +260,9 @@ const XmCommand renderCommand = {
     "A song stops where it ends: the first time playback would go back to a position\n"
     "it has already played other than through a pattern loop (after 30 minutes of\n"
     "song at the latest).\n",
-    "  -o, --output OUT   the WAV file; - for standard output; with several FILEs a\n"
-    "                     folder (made when missing) that gets NAME.wav for each\n"
+    "  -o, --output OUT   the WAV file; - for standard output; with several FILEs (or\n"
+    "                     ending in /) a folder, made when missing, that gets NAME.wav\n"
+    "                     for each\n"
     "  --seconds S        render exactly S seconds instead, looping as the song does\n"
     "  --positions LOG    write one line per block (about 20 ms): elapsedMs order row\n",
     true,

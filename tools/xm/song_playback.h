@@ -45,8 +45,8 @@ bool songRenderEnded();
 void stopSongRender();
 
 struct SongLength {
-    int64_t frames; // at options.sampleRate; longestSongFrames when no end was found
-    bool ended;     // false: no end within longestSongFrames
+    int64_t frames;       // at options.sampleRate; longestSongFrames when no end was found
+    bool ended;           // false: no end within longestSongFrames
     BlockStamp lastStamp; // the stamp at the end: last order and row, and elapsedMs
 };
 

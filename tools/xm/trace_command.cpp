@@ -56,7 +56,8 @@ void noteRowCells(const Module* module) {
     if (pattern.cells == nullptr || module->row < 0 || module->row >= pattern.rowCount) {
         return;
     }
-    const PatternCell* row = pattern.cells + static_cast<size_t>(module->row) * module->channelCount;
+    const PatternCell* row =
+        pattern.cells + static_cast<size_t>(module->row) * module->channelCount;
     for (int32_t i = 0; i < tracedChannels(module); ++i) {
         if (row[i].note >= 1 && row[i].note <= 96) {
             trace.hadNote |= 1u << i;
@@ -78,9 +79,8 @@ void printTick(const Module* module, int32_t tick) {
                                            : "--";
         std::printf("%3d %3d %3d %2d %s %3s %6d %5d %3d %4d %4d %3d %3d %6d %3d %3d %3d\n",
                     module->order, module->row, tick, i + 1, note.c_str(), instrument.c_str(),
-                    channel.period, channel.periodDelta,
-                    channel.volume, channel.volumeDelta, channel.panning,
-                    channel.volumeEnvelope.value, channel.panningEnvelope.value,
+                    channel.period, channel.periodDelta, channel.volume, channel.volumeDelta,
+                    channel.panning, channel.volumeEnvelope.value, channel.panningEnvelope.value,
                     channel.fadeoutVolume, voice.volume, voice.volumeLeft, voice.volumeRight);
     }
 }
