@@ -28,9 +28,18 @@ struct SdlWindowState {
     // Why the video subsystem was refused or failed; said with the window
     // code's failure message, on stderr, since there is no screen to show it.
     std::string noDisplayReason;
+    // The drawable size the window code last learnt, and when it was last
+    // compared with the real one.
+    int knownWidth = 0;
+    int knownHeight = 0;
+    Uint32 lastSizeCheck = 0;
 };
 
 SdlWindowState state;
+
+// How often an idle message queue is used to compare the window's real size
+// with the one the window code knows.
+constexpr Uint32 sizeCheckMilliseconds = 250;
 
 // Win32 virtual-key codes for the SDL keys that have one here; -1 otherwise.
 int virtualKey(SDL_Keycode key) {
@@ -81,6 +90,26 @@ void drawableSize(int& width, int& height) {
     if (!x11WindowSize(state.window, width, height)) {
         SDL_GL_GetDrawableSize(state.window, &width, &height);
     }
+    state.knownWidth = width;
+    state.knownHeight = height;
+}
+
+// A resize that SDL did not report. SDL drops a resize to the size it
+// already believes in: a window manager that makes a window fullscreen some
+// time after SDL assumed so sends one that never arrives. Checked now and
+// then while no message waits, since each check asks the X server.
+bool unreportedResize(WindowMessage& message) {
+    const Uint32 now = SDL_GetTicks();
+    if (state.window == nullptr || now - state.lastSizeCheck < sizeCheckMilliseconds) {
+        return false;
+    }
+    state.lastSizeCheck = now;
+    const int knownWidth = state.knownWidth;
+    const int knownHeight = state.knownHeight;
+    message = WindowMessage{};
+    message.kind = WindowMessageKind::Resize;
+    drawableSize(message.width, message.height);
+    return message.width != knownWidth || message.height != knownHeight;
 }
 
 // SDL falls back to these where no display is reachable: they open no
@@ -306,8 +335,11 @@ int platformRefreshRate() {
 
 bool platformPeekMessage(WindowMessage& message) {
     SDL_Event event;
-    if (!state.videoReady || SDL_PollEvent(&event) == 0) {
+    if (!state.videoReady) {
         return false;
+    }
+    if (SDL_PollEvent(&event) == 0) {
+        return unreportedResize(message);
     }
     message = translate(event);
     return true;

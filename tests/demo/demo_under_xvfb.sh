@@ -6,7 +6,10 @@
 # ends it with status 0 within two seconds. Without a sound device and
 # without the song: the entries at 0:0 still show, and Escape ends it.
 # SIGTERM ends it within two seconds too, after its shutdown, with the status
-# of a program the signal ended (143).
+# of a program the signal ended (143). Installed (the files in
+# ../share/korvanthe beside the executable, started elsewhere) it finds its
+# files there and says so in one line; without the song there either, it
+# names the file and where it looked.
 # Exit 77 (skipped) where a tool is missing.
 set -u
 
@@ -61,10 +64,17 @@ check() {
     return 1
 }
 
+# Whether the demo's stderr of this case holds exactly the given lines.
+stderr_lines_are() {
+    grep '^korvanthe:' "$work/stderr-$case_name" >"$work/said-$case_name"
+    printf '%s' "$1" | diff - "$work/said-$case_name" >/dev/null
+}
+
 run_case() {
     demo=$1
     work=$2
     case_name=$3
+    folder=${4:-$work}
     # A driver name SDL does not know stands for a machine without sound.
     audio_driver=disk
     [ "$case_name" = without-device ] && audio_driver=no-such-driver
@@ -75,8 +85,9 @@ run_case() {
     # The status is written by a watcher, so that no zombie process can pass
     # for a running demo.
     (
-        cd "$work" || exit
-        SDL_AUDIODRIVER=$audio_driver SDL_DISKAUDIOFILE="$sound" "$demo" &
+        cd "$folder" || exit
+        SDL_AUDIODRIVER=$audio_driver SDL_DISKAUDIOFILE="$sound" "$demo" \
+            2>"$work/stderr-$case_name" &
         echo $! >"$pid_file"
         wait $!
         echo $? >"$status_file"
@@ -84,7 +95,7 @@ run_case() {
 
     description="the screen shows a picture within 10 s"
     check wait_for_picture 100
-    if [ "$case_name" = with-song ]; then
+    if [ "$case_name" = with-song ] || [ "$case_name" = installed ]; then
         tries=0
         until has_sound "$sound" || [ $tries -ge 100 ]; do
             tries=$((tries + 1))
@@ -122,6 +133,17 @@ run_case() {
         kill "$(cat "$pid_file")" 2>/dev/null
         wait_for_exit "$status_file" 50
     fi
+    cat "$work/stderr-$case_name"
+    description="stderr says where the files came from"
+    case "$case_name" in
+    installed) check stderr_lines_are "korvanthe: reading its files from $prefix/share/korvanthe
+" ;;
+    without-song) check stderr_lines_are "korvanthe: reading its files from $prefix/share/korvanthe
+korvanthe: soundtrack.xm not found in the working directory, $prefix/share/korvanthe or \
+$prefix/bin
+" ;;
+    *) check stderr_lines_are "" ;;
+    esac
     [ $failed -eq 0 ] && echo "ok ($case_name)"
     return $failed
 }
@@ -151,12 +173,23 @@ if [ "${1:-}" = "--inside" ]; then
             sleep 0.1
         done
     fi
+    # The demo runs from an installed tree of its own, so that the files
+    # beside the build's executable play no part.
+    prefix=$work/prefix
+    mkdir -p "$prefix/bin" "$prefix/share/korvanthe" "$work/elsewhere"
+    cp "$demo" "$prefix/bin/korvanthe"
+    demo=$prefix/bin/korvanthe
     status=0
     run_case "$demo" "$work" with-song || status=1
     run_case "$demo" "$work" without-device || status=1
     run_case "$demo" "$work" sigterm || status=1
-    rm "$work/soundtrack.xm"
-    run_case "$demo" "$work" without-song || status=1
+    for file in soundtrack.xm random.scp gridtile.tga picture0.raw picture1.raw picture2.raw \
+        korvanthe.raw tallstrip.raw random.raw; do
+        mv "$work/$file" "$prefix/share/korvanthe/"
+    done
+    run_case "$demo" "$work" installed "$work/elsewhere" || status=1
+    rm "$prefix/share/korvanthe/soundtrack.xm"
+    run_case "$demo" "$work" without-song "$work/elsewhere" || status=1
     [ -n "$manager" ] && kill "$manager"
     exit $status
 fi
