@@ -8,8 +8,11 @@
 # goes to build-windows-<arch>/; the release is build-windows-<arch>/release/
 # korvanthe-windows-x86(.zip) or -x64(.zip). The data the demo reads are
 # written by the generators of a native build (build/, made here when
-# missing). Optimised as the native build (-O2), without debug information.
-# Needs the Debian package mingw-w64.
+# missing; KORVANTHE_HOST_BUILD names another). Optimised as the native build
+# (-O2), without debug information. The programs need Windows Vista or later.
+# Needs the Debian package mingw-w64. Where Wine is installed (wine64 for
+# x86_64, wine32:i386 for i686) the test programs are set to run under it:
+# scripts/test-windows.sh runs them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 arches=(i686 x86_64)
@@ -40,9 +43,19 @@ fi
 cmake --build "$host_build" --target korvanthe-assetgen korvanthe-demo-song
 host_tools=$(cd "$host_build/bin" && pwd)
 
+# A compiler cache, where there is one, makes a rebuild of unchanged sources
+# nearly free.
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 for arch in "${arches[@]}"; do
     build=build-windows-$arch
-    cmake -S . -B "$build" -G Ninja \
+    # Fresh each time: the toolchain's flags (target Windows version, static
+    # runtime) and the Wine test runner reach the cache only on a first
+    # configure. Unchanged sources are not recompiled.
+    cmake --fresh -S . -B "$build" -G Ninja "${launcher[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/mingw-w64-$arch.cmake" \
         -DKORVANTHE_HOST_TOOLS="$host_tools" -DKORVANTHE_TESTS=$tests -DKORVANTHE_BENCH=OFF -DKORVANTHE_WERROR=ON \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" \

@@ -1,54 +1,161 @@
 #!/usr/bin/env bash
-# Runs the x86_64 Windows build under Wine on a virtual X server:
-#   1. every unit test (CTest with Wine as the cross-compiling emulator);
-#   2. the waveOut backend against ALSA's default device routed to a file:
+# Runs a Windows build, 32-bit (i686) or 64-bit (x86_64), under Wine on a
+# virtual X server:
+#   1. the release zip: both programs, the data and README.txt with Windows
+#      line ends; each program's header claims Windows 6.0, as its imports
+#      need;
+#   2. korvanthe-xm.exe from the zip describes the song (run first: it shows
+#      that this Wine starts this build's programs at all);
+#   3. every unit test (CTest with Wine as the cross-compiling emulator);
+#   4. the waveOut backend against ALSA's default device routed to a file:
 #      the bytes that reach the file must be the rendered ring, in order;
-#   3. the demo from its release zip: it opens its window fullscreen (the
+#   5. the demo from its release zip: it opens its window fullscreen (the
 #      640 x 480 screen lets the mode switch succeed), draws changing frames,
 #      survives a Space toggle and ends with exit code 0 on Escape; once
 #      without a sound device (it runs silent) and once with the file device
 #      (its sound reaches the file).
+# No step passes on an exit code alone: each also looks for what the program
+# must have printed or written, so a program that never started fails.
 #
-#   bash scripts/test-windows.sh [BUILD_DIR]   (default build-windows-x86_64,
+#   bash scripts/test-windows.sh [BUILD_DIR]   (default build-windows-x86_64;
 #                                              made by scripts/build-windows.sh)
-# Needs wine64, xvfb, xdotool and ffmpeg (for the screen grabs).
+# The 64-bit build needs wine64, the 32-bit one wine32:i386; both need xvfb,
+# xdotool and ffmpeg (for the screen grabs).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [[ "${1:-}" != "--inside" ]]; then
-    build=$(cd "${1:-$here/../build-windows-x86_64}" && pwd)
-    for tool in /usr/lib/wine/wine64 xvfb-run xdotool ffmpeg; do
+    given=${1:-$here/../build-windows-x86_64}
+    if [[ ! -f "$given/CMakeCache.txt" ]]; then
+        echo "$given: not a Windows build (make one with scripts/build-windows.sh)" >&2
+        exit 1
+    fi
+    build=$(cd "$given" && pwd)
+    # The toolchain names the target; its compiler is not kept in the cache.
+    toolchain=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$build/CMakeCache.txt")
+    case "$(basename "${toolchain:-none}")" in
+    mingw-w64-i686.cmake)
+        arch=i686
+        loader=/usr/lib/wine/wine
+        install_hint="the Debian package wine32:i386 (dpkg --add-architecture i386; apt-get update; apt-get install wine32:i386)"
+        ;;
+    mingw-w64-x86_64.cmake)
+        arch=x86_64
+        loader=/usr/lib/wine/wine64
+        install_hint="the Debian package wine64"
+        ;;
+    *)
+        echo "$given: not a MinGW-w64 build (its toolchain file is ${toolchain:-none})" >&2
+        exit 1
+        ;;
+    esac
+    if [[ ! -x "$loader" ]]; then
+        echo "$loader not found: the $arch build runs under $([[ $arch == i686 ]] && echo 32 || echo 64)-bit Wine; install $install_hint" >&2
+        exit 1
+    fi
+    for tool in xvfb-run xdotool ffmpeg "$arch-w64-mingw32-objdump"; do
         command -v "$tool" >/dev/null || { echo "$tool not found" >&2; exit 1; }
     done
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     status=0
-    xvfb-run -a -s "-screen 0 640x480x24" bash "$0" --inside "$build" "$work" || status=$?
+    xvfb-run -a -s "-screen 0 640x480x24" bash "$0" --inside "$build" "$work" "$arch" || status=$?
     exit $status
 fi
 
 build=$2
 work=$3
+arch=$4
 export WINEPREFIX=$work/wine WINEDEBUG=-all
 export HOME=$work/home # Wine's and ALSA's settings, never the user's
 mkdir -p "$HOME" "$WINEPREFIX"
-wine=$here/wine64-run.sh
+if [[ $arch == i686 ]]; then
+    export WINEARCH=win32
+    wine=$here/wine32-run.sh
+else
+    wine=$here/wine64-run.sh
+fi
 failures=0
 fail() {
     echo "FAILED: $*" >&2
     failures=$((failures + 1))
 }
+# Runs a program under Wine with its output in a file, then shows the
+# output's start.
+run_logged() { # log program arguments...
+    local log=$1 status=0
+    shift
+    "$wine" "$@" >"$log" 2>&1 || status=$?
+    head -n 8 "$log" | sed 's/^/    /'
+    return $status
+}
+
+echo "--- $arch release zip"
+release_zip=$(ls "$build"/release/korvanthe-windows-*.zip 2>/dev/null || true)
+if [[ -z "$release_zip" ]]; then
+    fail "no release zip in $build/release (scripts/build-windows.sh makes it)"
+else
+    (cd "$work" && cmake -E tar xf "$release_zip")
+fi
+demo_dir=$(ls -d "$work"/korvanthe-windows-*/ 2>/dev/null || true)
+demo_dir=${demo_dir%/}
+expected="README.txt gridtile.tga korvanthe-xm.exe korvanthe.exe korvanthe.raw picture0.raw picture1.raw picture2.raw random.raw random.scp soundtrack.xm tallstrip.raw"
+if [[ -n "$demo_dir" ]]; then
+    found=$(cd "$demo_dir" && LC_ALL=C ls | tr '\n' ' ')
+    echo "$(basename "$release_zip"): $found"
+    [[ "${found% }" == "$expected" ]] || fail "the zip holds \"${found% }\", not \"$expected\""
+    readme_lines=$(wc -l <"$demo_dir/README.txt")
+    crlf_lines=$(grep -c $'\r$' "$demo_dir/README.txt" || true)
+    echo "README.txt: $crlf_lines of $readme_lines lines end in CRLF"
+    [[ $readme_lines -gt 0 && $crlf_lines -eq $readme_lines ]] || fail "README.txt has LF line ends"
+    for exe in korvanthe.exe korvanthe-xm.exe; do
+        header=$("$arch-w64-mingw32-objdump" -p "$demo_dir/$exe")
+        version() { awk -v key="$1" '$1 == key { print $2 }' <<<"$header"; }
+        claims="subsystem $(version MajorSubsystemVersion).$(version MinorSubsystemVersion), OS $(version MajorOSystemVersion).$(version MinorOSystemVersion)"
+        vista=$(grep -qw GetTickCount64 <<<"$header" && echo "imports" || echo "does not import")
+        echo "$exe: claims $claims; $vista GetTickCount64 (Windows 6.0)"
+        [[ "$claims" == "subsystem 6.0, OS 6.0" ]] || fail "$exe claims $claims, not 6.0"
+    done
+fi
 
 # A prefix booted once, with its server kept running: every test program
 # then starts in a fraction of a second, and no service Wine starts holds on
 # to a test's output.
-echo "--- Wine prefix"
+echo "--- Wine prefix ($arch)"
 trap '/usr/lib/wine/wineserver -k 2>/dev/null; /usr/lib/wine/wineserver -w' EXIT
 /usr/lib/wine/wineserver -p
-/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+"$wine" wineboot --init >/dev/null 2>&1
+
+# The first program run is also the evidence that this Wine starts this
+# build's programs at all: a 64-bit Wine handed a 32-bit program, for one,
+# ends with status 0 having run nothing.
+echo "--- korvanthe-xm.exe from the zip"
+if [[ -n "$demo_dir" ]]; then
+    if (cd "$demo_dir" && run_logged "$work/xm-info.log" ./korvanthe-xm.exe info soundtrack.xm); then
+        grep -q '^Channels: ' "$work/xm-info.log" ||
+            fail "korvanthe-xm.exe info: nothing printed (does this Wine start $arch programs?)"
+    else
+        fail "korvanthe-xm.exe info"
+    fi
+fi
 
 echo "--- unit tests under Wine"
-ctest --test-dir "$build" -j2 --timeout 600 --output-on-failure || fail "unit tests under Wine"
+if ! grep -rqs "$(basename "$wine")" "$build/tests/CTestTestfile.cmake" "$build"/tests/*_include.cmake \
+    "$build"/tests/*/CTestTestfile.cmake; then
+    fail "unit tests: $build was configured without Wine as the test runner (run scripts/build-windows.sh again now that Wine is installed)"
+else
+    ctest --test-dir "$build" -j2 --timeout 600 --output-on-failure --no-tests=error \
+        >"$work/ctest.log" 2>&1 || fail "unit tests under Wine"
+    if grep -q 'The following tests FAILED' "$work/ctest.log"; then
+        # The first failures' own words, then the list.
+        grep -A12 -E '(: Failure|^\[  FAILED  \] [^ ]+\.[^ ]+ \()' "$work/ctest.log" | head -120 || true
+        sed -n '/The following tests FAILED/,$p' "$work/ctest.log" | head -60
+    fi
+    programs=$(ls "$build"/bin/*_test.exe 2>/dev/null | wc -l)
+    summary=$(grep -E '^[0-9]+% tests passed' "$work/ctest.log" || true)
+    echo "unit tests: $programs test programs; $summary"
+    [[ "$summary" =~ out\ of\ ([0-9]+) && ${BASH_REMATCH[1]} -gt 0 ]] || fail "unit tests: none ran"
+fi
 
 # ALSA's default device writes whatever it plays, raw, to a file.
 route_sound_to() {
@@ -62,15 +169,22 @@ no_sound_device() {
 echo "--- waveOut: the ring reaches the device in order"
 mkdir -p "$work/ring"
 route_sound_to "$work/ring/played.raw"
-(cd "$work/ring" && "$wine" "$build/bin/win32-waveout-ring.exe" play \
-    "$build/bin/soundtrack.xm" ring.raw 2>/dev/null) || fail "waveOut loop"
-"$wine" "$build/bin/win32-waveout-ring.exe" compare "$work/ring/ring.raw" \
-    "$work/ring/played.raw" || fail "waveOut bytes"
-
-# The demo, run from its unpacked release folder.
-release_zip=$(ls "$build"/release/korvanthe-windows-*.zip)
-(cd "$work" && cmake -E tar xf "$release_zip")
-demo_dir=$(ls -d "$work"/korvanthe-windows-*/)
+if (cd "$work/ring" && run_logged "$work/ring/play.log" "$build/bin/win32-waveout-ring.exe" play \
+    "$build/bin/soundtrack.xm" ring.raw); then
+    grep -q '^ring [0-9]* bytes, played to byte' "$work/ring/play.log" ||
+        fail "waveOut loop: the program printed no play report"
+    [[ -s "$work/ring/ring.raw" && -s "$work/ring/played.raw" ]] ||
+        fail "waveOut loop: no ring or no played sound written"
+    if run_logged "$work/ring/compare.log" "$build/bin/win32-waveout-ring.exe" compare \
+        "$work/ring/ring.raw" "$work/ring/played.raw"; then
+        grep -q 'of the ring in' "$work/ring/compare.log" ||
+            fail "waveOut bytes: the comparison printed no result"
+    else
+        fail "waveOut bytes"
+    fi
+else
+    fail "waveOut loop"
+fi
 
 grab() { # the whole screen, raw RGB
     ffmpeg -loglevel error -f x11grab -video_size 640x480 -i "$DISPLAY" -frames:v 1 \
@@ -108,6 +222,7 @@ run_demo() { # label
     if ! wait_for_window $pid; then
         fail "demo ($label): no window"
         kill $pid 2>/dev/null || true
+        sed 's/^/    /' "$log"
         return
     fi
     # Start-up (pictures, timeline, one second's wait, the first ring) and,
@@ -138,20 +253,22 @@ run_demo() { # label
     [[ $status -eq 0 ]] || fail "demo ($label): exit code $status"
 }
 
-echo "--- demo without a sound device"
-no_sound_device
-run_demo silent
+if [[ -n "$demo_dir" ]]; then
+    echo "--- demo without a sound device"
+    no_sound_device
+    run_demo silent
 
-echo "--- demo with its sound going to a file"
-route_sound_to "$work/demo-sound.raw"
-run_demo sound
-sound_bytes=$(wc -c <"$work/demo-sound.raw" 2>/dev/null || echo 0)
-echo "demo (sound): $sound_bytes bytes reached the device, $(lit_bytes "$work/demo-sound.raw" 2>/dev/null || echo 0) of them non-zero"
-[[ $(lit_bytes "$work/demo-sound.raw" 2>/dev/null || echo 0) -gt 176400 ]] ||
-    fail "demo (sound): the device got no sound"
+    echo "--- demo with its sound going to a file"
+    route_sound_to "$work/demo-sound.raw"
+    run_demo sound
+    sound_bytes=$(wc -c <"$work/demo-sound.raw" 2>/dev/null || echo 0)
+    sound_lit=$(lit_bytes "$work/demo-sound.raw" 2>/dev/null || echo 0)
+    echo "demo (sound): $sound_bytes bytes reached the device, $sound_lit of them non-zero"
+    [[ $sound_lit -gt 176400 ]] || fail "demo (sound): the device got no sound"
+fi
 
 if [[ $failures -gt 0 ]]; then
-    echo "$failures Windows check(s) failed" >&2
+    echo "$failures Windows check(s) of the $arch build failed" >&2
     exit 1
 fi
-echo "Windows checks passed"
+echo "Windows checks of the $arch build passed"

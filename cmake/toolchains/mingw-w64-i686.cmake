@@ -9,3 +9,9 @@ set(KORVANTHE_MINGW_TRIPLE i686-w64-mingw32)
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
+
+# Test programs run under 32-bit Wine where it is installed (Debian
+# wine32:i386, with the i386 architecture added).
+if(EXISTS /usr/lib/wine/wine)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../../scripts/wine32-run.sh)
+endif()
