@@ -37,8 +37,8 @@ void paceFrame() {
     const uint32_t now = platformMilliseconds();
     if (pacing.started) {
         // Unsigned difference: right across the clock's wrap as well.
-        const uint32_t wait = frameWaitMilliseconds(
-            now - pacing.lastFrame, framePeriodMilliseconds(platformRefreshRate()));
+        const uint32_t wait = frameWaitMilliseconds(now - pacing.lastFrame,
+                                                    framePeriodMilliseconds(platformRefreshRate()));
         if (wait > 0) {
             platformSleep(wait);
         }

@@ -78,8 +78,7 @@ void destroyEffects(DemoEffects& effects) {
     effects = DemoEffects{};
 }
 
-bool readPicture(const PictureFile& picture, const std::string& path,
-                 std::span<uint32_t> pixels) {
+bool readPicture(const PictureFile& picture, const std::string& path, std::span<uint32_t> pixels) {
     if (picture.reader == PictureReader::Targa) {
         return readTarga(path.c_str(), pixels);
     }

@@ -94,9 +94,9 @@ inline constexpr int exitNoDisplay = 1; // no window or context, at start or on 
 
 // Start-up, frame loop and shutdown, each once; returns the exit status.
 // A window that cannot be opened has been reported by the window code
-// already; the status then says so too (exitNoDisplay), where the original
-// program said 0: a safety choice, so that a script or service manager that
-// starts the demo sees the failure. A SIGINT or SIGTERM
+// already; the status then says so too (exitNoDisplay) rather than 0: a
+// safety choice, so that a script or service manager that starts the demo
+// sees the failure. A SIGINT or SIGTERM
 // (host/quit_request.h) ends it like Escape, also during the second's wait
 // before the song. Without a song or without a sound device the demo runs
 // silent at position 0:0. An effect that cannot be allocated is left out

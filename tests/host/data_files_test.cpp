@@ -106,12 +106,12 @@ TEST_F(DataFiles, OneLineSaysWhereTheFilesCameFromAndOneWhichAreMissing) {
 
     touch(work() / "random.scp");
     touch(bin() / "gridtile.tga");
-    EXPECT_EQ(describeDataFileSearch(
-                  find({"soundtrack.xm", "random.scp", "gridtile.tga", "a.raw", "b.raw"})),
-              (std::vector<std::string>{
-                  "reading soundtrack.xm from " + shareText + "; gridtile.tga from " + binText,
-                  "a.raw, b.raw not found in the working directory, " + shareText + " or " +
-                      binText}));
+    EXPECT_EQ(
+        describeDataFileSearch(
+            find({"soundtrack.xm", "random.scp", "gridtile.tga", "a.raw", "b.raw"})),
+        (std::vector<std::string>{
+            "reading soundtrack.xm from " + shareText + "; gridtile.tga from " + binText,
+            "a.raw, b.raw not found in the working directory, " + shareText + " or " + binText}));
 }
 
 TEST_F(DataFiles, AFolderThatIsTheWorkingDirectoryIsSearchedOnce) {

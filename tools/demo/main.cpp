@@ -36,8 +36,10 @@ int main(int argc, char** argv) {
             std::printf("korvanthe %s\n", KORVANTHE_VERSION);
             return 0;
         }
-        std::fprintf(stderr, "korvanthe: unexpected argument '%s' (the demo takes no options; "
-                     "see korvanthe --help)\n", argv[1]);
+        std::fprintf(stderr,
+                     "korvanthe: unexpected argument '%s' (the demo takes no options; "
+                     "see korvanthe --help)\n",
+                     argv[1]);
         return exitUsage;
     }
     korvanthe::installQuitSignalHandlers();
