@@ -34,7 +34,10 @@ int processId() {
 class DataFiles : public ::testing::Test {
   protected:
     void SetUp() override {
-        root = fs::temp_directory_path() / ("korvanthe-data-files-" + std::to_string(processId()));
+        // Normal form, as the search gives its folders (Windows' temporary
+        // folder ends in a separator).
+        root = (fs::temp_directory_path() / ("korvanthe-data-files-" + std::to_string(processId())))
+                   .lexically_normal();
         fs::remove_all(root);
         fs::create_directories(work());
         fs::create_directories(bin());
