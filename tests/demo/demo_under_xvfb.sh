@@ -3,9 +3,10 @@
 #   demo_under_xvfb.sh DEMO DATA_DIR
 # With the song: within a few seconds the screen shows something and the
 # sound file is not silent; Space toggles and the pictures still show; Escape
-# ends it with status 0 within two seconds. Without a sound device and
-# without the song: the entries at 0:0 still show, and Escape ends it.
-# SIGTERM ends it within two seconds too, after its shutdown, with the status
+# ends it with status 0 within five seconds (about a third of a second on an
+# idle machine; the limit leaves room for a loaded one). Without a sound
+# device and without the song: the entries at 0:0 still show, and Escape ends
+# it. SIGTERM ends it in the same time, after its shutdown, with the status
 # of a program the signal ended (143). Installed (the files in
 # ../share/korvanthe beside the executable, started elsewhere) it finds its
 # files there and says so in one line; without the song there either, it
@@ -120,12 +121,12 @@ run_case() {
     if [ "$case_name" = sigterm ]; then
         kill -TERM "$(cat "$pid_file")"
         expected_status=143
-        description="SIGTERM ends the demo within 2 s"
+        description="SIGTERM ends the demo within 5 s"
     else
         xdotool key Escape
-        description="Escape ends the demo within 2 s"
+        description="Escape ends the demo within 5 s"
     fi
-    if wait_for_exit "$status_file" 20; then
+    if wait_for_exit "$status_file" 50; then
         description="the demo ends with status $expected_status (got $exit_status)"
         check [ "$exit_status" -eq "$expected_status" ]
     else
