@@ -44,10 +44,11 @@ cmake --build "$host_build" --target korvanthe-assetgen korvanthe-demo-song
 host_tools=$(cd "$host_build/bin" && pwd)
 
 # A compiler cache, where there is one, makes a rebuild of unchanged sources
-# nearly free.
+# nearly free, also in another checkout of the same sources.
 launcher=()
 if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 fi
 
 for arch in "${arches[@]}"; do
