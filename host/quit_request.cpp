@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 
 namespace korvanthe {
 
@@ -48,6 +49,9 @@ void endWithQuitSignal() {
     if (signalNumber == 0) {
         return;
     }
+    // Death by a signal skips the exit handlers that would write out what
+    // the streams still hold.
+    std::fflush(nullptr);
     std::signal(signalNumber, SIG_DFL);
     std::raise(signalNumber);
 }
