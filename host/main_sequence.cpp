@@ -4,7 +4,9 @@
 #include <new>
 #include <span>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <system_error>
 #include <vector>
 
@@ -83,6 +85,29 @@ bool readPicture(const PictureFile& picture, const std::string& path, std::span<
         return readTarga(path.c_str(), pixels);
     }
     return readRawRGB(path.c_str(), pixels, picture.width, picture.height);
+}
+
+// For the sync measurement (scripts/measure-sync.sh) only: with
+// KORVANTHE_POSITION_LOG=FILE, every frame appends "NANOSECONDS ORDER ROW",
+// the monotonic clock when the frame read the position and what it read.
+// Line-buffered: a quit signal ends the demo without flushing its files.
+// Off, it costs one null test a frame.
+void logPosition(int32_t order, int32_t row) {
+    static std::FILE* const log = [] {
+        const char* path = std::getenv("KORVANTHE_POSITION_LOG");
+        std::FILE* file = path != nullptr && path[0] != '\0' ? std::fopen(path, "w") : nullptr;
+        if (file != nullptr) {
+            std::setvbuf(file, nullptr, _IOLBF, 0);
+        }
+        return file;
+    }();
+    if (log != nullptr) {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        std::fprintf(log, "%lld %d %d\n",
+                     static_cast<long long>(
+                         std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()),
+                     order, row);
+    }
 }
 
 // False when a quit signal cut the wait short.
@@ -199,6 +224,7 @@ int runMainSequence(const MainSequenceHooks& hooks, const DataFileLookup& lookup
         // boundary, and the timeline simply looks the pair up.
         const int32_t order = playerCurrentOrder();
         const int32_t row = playerCurrentRow();
+        logPosition(order, row);
         updateFrame(order, row);
         callHook(hooks.afterFrame, frame);
     }

@@ -9,17 +9,24 @@
 #endif
 
 #include "platform/audio_output.h"
+#include "platform/sdl2/pulse_output.h"
 
 namespace korvanthe {
 
 namespace {
 
-// The loop is played by SDL's audio callback, which copies the buffer out at a
-// cursor that wraps at its end; the play position is the byte count the
-// callback has consumed. Loop, cursor and count change only with the device
-// locked, so the callback never sees them half-changed.
+// Where a PulseAudio (or PipeWire) server runs, the loop plays through a
+// stream of our own (pulse_output.h), whose clock tells what has been heard.
+// Elsewhere SDL plays it: its audio callback copies the buffer out at a
+// cursor that wraps at its end. What the callback copies is heard only after
+// the buffer it fills has been played, so the play position is the byte
+// count the callback has consumed less that one buffer; a server or device
+// latency behind SDL is unknown there and not counted. Loop, cursor and count
+// change only with the device locked, so the callback never sees them
+// half-changed.
 struct SdlAudioDevice {
     SDL_AudioDeviceID id = 0;
+    uint32_t deviceBufferBytes = 0;      // what SDL asks the callback for each time
     const uint8_t* loopBuffer = nullptr; // null: the callback plays silence
     uint32_t loopBytes = 0;
     uint32_t cursorBytes = 0;
@@ -95,6 +102,9 @@ struct QuietAlsa {};
 
 bool openAudioOutput(int32_t sampleRate) {
     closeAudioOutput();
+    if (openPulseOutput(sampleRate)) {
+        return true;
+    }
     [[maybe_unused]] const QuietAlsa quiet;
     if (sampleRate <= 0 || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         return false;
@@ -113,14 +123,18 @@ bool openAudioOutput(int32_t sampleRate) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
+    device.deviceBufferBytes = obtained.size;
     return true;
 }
 
 bool audioOutputIsOpen() {
-    return device.id != 0;
+    return device.id != 0 || pulseOutputIsOpen();
 }
 
 bool startAudioLoop(const int16_t* buffer, uint32_t byteCount) {
+    if (pulseOutputIsOpen()) {
+        return startPulseLoop(reinterpret_cast<const uint8_t*>(buffer), byteCount);
+    }
     if (device.id == 0 || buffer == nullptr || byteCount < 4 || byteCount % 4 != 0) {
         return false;
     }
@@ -136,14 +150,23 @@ bool startAudioLoop(const int16_t* buffer, uint32_t byteCount) {
 }
 
 bool audioPlayPositionBytes(uint64_t* bytes) {
+    if (pulseOutputIsOpen()) {
+        return pulseHeardBytes(bytes);
+    }
     if (!device.looping.load()) {
         return false;
     }
-    *bytes = device.consumedBytes.load();
+    // The count only grows while the loop plays, so neither does this go back.
+    const uint64_t consumed = device.consumedBytes.load();
+    *bytes = consumed > device.deviceBufferBytes ? consumed - device.deviceBufferBytes : 0;
     return true;
 }
 
 void resetAudioOutput() {
+    if (pulseOutputIsOpen()) {
+        resetPulseOutput();
+        return;
+    }
     if (device.id == 0) {
         return;
     }
@@ -159,6 +182,7 @@ void resetAudioOutput() {
 }
 
 void closeAudioOutput() {
+    closePulseOutput();
     if (device.id == 0) {
         return;
     }

@@ -1,8 +1,9 @@
 // korvanthe-xm play FILE [options]: plays a song live through the default
 // device. On a terminal it keeps one line up to date with the order and row
 // heard now (the block stamps, as the demo reads them) and the time heard
-// (the frames the device has played). Ends where the song ends (as `render`
-// finds it), or on q, Escape or Ctrl-C.
+// (the frames the device has played, less its output latency where it can
+// tell it). Ends once the song's end has been heard (where `render` finds
+// it), or on q, Escape or Ctrl-C.
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
@@ -22,7 +23,10 @@ namespace korvanthe {
 
 namespace {
 
-constexpr uint32_t PollMilliseconds = 10;
+// The status line is written anew on every poll, changed or not, so that a
+// row appears within a poll of being heard and a recording of the terminal
+// shows when it did (scripts/measure-sync.sh reads it).
+constexpr uint32_t PollMilliseconds = 5;
 
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -34,7 +38,7 @@ int usageError(const std::string& message) {
     return reportUsageError(message, playCommand);
 }
 
-// Frames the device has played since the song started. The stamps' song
+// Frames the device has played since the song started, as far as heard. The stamps' song
 // time would do as well were it not summed from whole milliseconds per mixer
 // run, which falls behind the sound by up to a few percent.
 int64_t framesPlayed() {
@@ -49,23 +53,16 @@ std::string clockTime(int64_t frames, int32_t rate) {
     return time;
 }
 
-// The line a person sees while the song plays; written again only when it
-// changes (a new row, or a tenth of a second later).
+// The line a person sees while the song plays.
 struct StatusLine {
     bool shown = false;
-    std::string text;
 
     void update(const BlockStamp& heard, int64_t frames, int32_t rate, const std::string& total) {
         const std::string time = clockTime(frames, rate);
-        char line[96];
-        std::snprintf(line, sizeof line, "order %3d  row %3d  %s / %s", heard.order, heard.row,
-                      time.c_str(), total.c_str());
-        if (text != line) {
-            text = line;
-            std::printf("\r%s ", line);
-            std::fflush(stdout);
-            shown = true;
-        }
+        std::printf("\rorder %3d  row %3d  %s / %s ", heard.order, heard.row, time.c_str(),
+                    total.c_str());
+        std::fflush(stdout);
+        shown = true;
     }
 };
 

@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# Measures how well the shown song position follows the sound that is heard.
+#
+#   scripts/measure-sync.sh [--build DIR] [--program player|demo|both]
+#                           [--latency low|high|both] [--high-msec N]
+#                           [--check MEDIAN SPREAD]
+#
+# Starts a private PulseAudio server whose only sink is a null sink, plays a
+# song whose every row begins with a click (korvanthe-sync-song) through
+# `korvanthe-xm play` (its status line, read on a pseudo-terminal) and through
+# the demo on a virtual X server (its KORVANTHE_POSITION_LOG line per frame),
+# records the sink's monitor with the server's timing of each recorded frame
+# (korvanthe-sync-record), and prints for every row the time it was shown
+# minus the time it was heard, ending each run with the line
+#   shown minus heard: median M ms, p5 A ms, p95 B ms
+# Each program runs with the stream latency the program asks for ("low") and
+# with PULSE_LATENCY_MSEC=N ("high", 200 ms unless --high-msec says), which
+# makes the server hold that much sound ahead of the sink.
+#
+# The song's rows begin on block boundaries, so what is left is latency, not
+# the one-block granularity of the block stamps. A program reports its
+# position now and then, so a row change is placed midway between the last
+# report of the row before and the first of the new row (see
+# scripts/sync_measurement.py, which also prints how late the first report
+# came).
+#
+# --check MEDIAN SPREAD: exit 1 unless every run's median lies within
+# +-MEDIAN ms and its p5 and p95 within +-SPREAD ms.
+# Needs: pulseaudio, python3, the build's korvanthe-xm, korvanthe,
+# korvanthe-sync-song and korvanthe-sync-record; xvfb-run for the demo.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build="$here/../build"
+programs=(player demo)
+latencies=(low high)
+high_msec=200
+check=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --build) build=$2; shift 2 ;;
+    --program) [ "$2" = both ] && programs=(player demo) || programs=("$2"); shift 2 ;;
+    --latency) [ "$2" = both ] && latencies=(low high) || latencies=("$2"); shift 2 ;;
+    --high-msec) high_msec=$2; shift 2 ;;
+    --check) check=(--check "$2" "$3"); shift 3 ;;
+    *) echo "measure-sync: unknown argument \"$1\" (see the top of $0)" >&2; exit 2 ;;
+    esac
+done
+
+fail() {
+    echo "measure-sync: $*" >&2
+    exit 1
+}
+
+bin=$(cd "$build/bin" 2>/dev/null && pwd) || fail "$build/bin: no such folder (--build DIR)"
+for tool in korvanthe-xm korvanthe korvanthe-sync-song korvanthe-sync-record; do
+    [ -x "$bin/$tool" ] || fail "$bin/$tool is not built (cmake --build $build --target korvanthe-xm korvanthe korvanthe-sync-song korvanthe-sync-record)"
+done
+for command in pulseaudio python3; do
+    command -v "$command" >/dev/null || fail "$command is not installed"
+done
+case " ${programs[*]} " in *" demo "*)
+    command -v xvfb-run >/dev/null || fail "xvfb-run is not installed (needed for the demo)" ;;
+esac
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/measure-sync.XXXXXX")
+server_pid=
+recorder_pid=
+cleanup() {
+    [ -n "$recorder_pid" ] && kill "$recorder_pid" 2>/dev/null
+    if [ -n "$server_pid" ]; then
+        kill "$server_pid" 2>/dev/null
+        wait "$server_pid" 2>/dev/null
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A server of our own: its files, socket and settings in the work folder,
+# so that it neither meets nor disturbs a desktop's server. The null sink
+# does not rewind, so the recording holds exactly what the sink played.
+export HOME=$work XDG_RUNTIME_DIR=$work PULSE_RUNTIME_PATH=$work PULSE_STATE_PATH=$work
+export PULSE_SERVER="unix:$work/native"
+unset PULSE_LATENCY_MSEC SDL_AUDIODRIVER
+pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-target=stderr \
+    --load="module-null-sink sink_name=sync norewinds=1" \
+    --load="module-native-protocol-unix socket=$work/native auth-anonymous=1" \
+    2>"$work/server.log" &
+server_pid=$!
+for _ in $(seq 100); do
+    [ -S "$work/native" ] && break
+    kill -0 "$server_pid" 2>/dev/null || break
+    sleep 0.1
+done
+[ -S "$work/native" ] || { cat "$work/server.log" >&2; fail "the PulseAudio server did not start"; }
+
+"$bin/korvanthe-sync-song" "$work/sync.xm"
+mkdir "$work/demo"
+ln -s "$work/sync.xm" "$work/demo/soundtrack.xm"
+
+# Starts recording the sink's monitor into $1.raw and $1.times.
+start_recording() {
+    "$bin/korvanthe-sync-record" sync.monitor "$1.raw" "$1.times" 60 2>"$1.recorder" &
+    recorder_pid=$!
+    for _ in $(seq 100); do
+        grep -q recording "$1.recorder" 2>/dev/null && return 0
+        kill -0 "$recorder_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    cat "$1.recorder" >&2
+    fail "the recorder did not start"
+}
+
+stop_recording() {
+    kill "$recorder_pid" 2>/dev/null || true
+    wait "$recorder_pid" || fail "the recorder failed: $(cat "$1.recorder")"
+    recorder_pid=
+}
+
+# Runs the program $1 at latency $2; its reports go to $3.
+play() {
+    local program=$1 latency=$2 positions=$3
+    local latency_env=()
+    [ "$latency" = high ] && latency_env=(PULSE_LATENCY_MSEC="$high_msec")
+    case "$program" in
+    player)
+        local status=0
+        env "${latency_env[@]}" python3 "$here/sync_measurement.py" terminal "$positions" 40 -- \
+            "$bin/korvanthe-xm" play "$work/sync.xm" || status=$?
+        [ "$status" -eq 0 ] || fail "korvanthe-xm play ended with status $status (124: did not end in 40 s)"
+        ;;
+    demo)
+        # One second before the song, the song (9.6 s), a little after;
+        # then SIGTERM ends it as a quit signal does (status 124 from timeout).
+        local status=0
+        (cd "$work/demo" && env "${latency_env[@]}" KORVANTHE_POSITION_LOG="$positions" \
+            xvfb-run -a -s "-screen 0 640x480x24" timeout -s TERM -k 5 13 "$bin/korvanthe" \
+            >"$work/demo.out" 2>&1) || status=$?
+        [ "$status" -eq 0 ] || [ "$status" -eq 124 ] ||
+            fail "the demo ended with status $status: $(cat "$work/demo.out")"
+        [ -s "$positions" ] || fail "the demo wrote no position log: $(cat "$work/demo.out")"
+        ;;
+    *) fail "unknown program \"$program\" (player or demo)" ;;
+    esac
+}
+
+failed=0
+for program in "${programs[@]}"; do
+    for latency in "${latencies[@]}"; do
+        run="$work/$program-$latency"
+        if [ "$latency" = high ]; then
+            echo "== $program, stream latency $high_msec ms (PULSE_LATENCY_MSEC)"
+        else
+            echo "== $program, stream latency as the program asks"
+        fi
+        start_recording "$run"
+        play "$program" "$latency" "$run.positions"
+        stop_recording "$run"
+        python3 "$here/sync_measurement.py" analyse "$run.raw" "$run.times" "$run.positions" \
+            "${check[@]}" || failed=1
+    done
+done
+exit "$failed"
