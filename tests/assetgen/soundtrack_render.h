@@ -15,11 +15,18 @@
 
 namespace korvanthe::testing {
 
+struct RenderedBlock {
+    int64_t firstFrame; // the block's first sound frame
+    int order;          // its stamp: the position the player reports while it sounds
+    int row;
+};
+
 struct SoundtrackRender {
     ModulePtr module;
     XmLoadReport report;
     std::vector<int16_t> pcm;                // interleaved stereo at 44100 Hz
     std::set<std::pair<int, int>> positions; // (order, row) of every block's stamp
+    std::vector<RenderedBlock> blocks;       // in play order
 };
 
 inline const SoundtrackRender& soundtrackRender() {
@@ -31,6 +38,8 @@ inline const SoundtrackRender& soundtrackRender() {
         }
         OfflineBlock block;
         while (renderOfflineBlock(&block)) {
+            result.blocks.push_back(
+                {static_cast<int64_t>(result.pcm.size() / 2), block.stamp.order, block.stamp.row});
             result.pcm.insert(result.pcm.end(), block.pcm, block.pcm + 2 * block.frames);
             result.positions.insert({block.stamp.order, block.stamp.row});
         }

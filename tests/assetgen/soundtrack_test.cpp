@@ -1,6 +1,6 @@
 // The generated song loads in our loader as written and plays in our player
-// as a whole piece: the right length, through every part, never clipping
-// and never falling silent before its fade-out.
+// as a whole piece: the right length, through every part, never clipping,
+// never falling silent before its fade-out, and silent for good after it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,7 +21,9 @@ TEST(Soundtrack, LoadsWithItsChannelsOrdersAndInstruments) {
     const Module& module = *render.module;
     EXPECT_EQ(module.channelCount, assetgen::SoundtrackChannels);
     EXPECT_GE(module.channelCount, 8);
-    EXPECT_EQ(module.songLength, static_cast<int>(songPlan().size()));
+    // The plan's sections, then the closing silence, where a restart lands too.
+    EXPECT_EQ(module.songLength, static_cast<int>(songPlan().size()) + 1);
+    EXPECT_EQ(module.restartPosition, assetgen::silenceOrder());
     EXPECT_EQ(module.flags & ModuleLinearFrequencies, ModuleLinearFrequencies);
     ASSERT_EQ(module.instrumentCount, assetgen::InstrumentCount);
     for (size_t i = 0; i < songPlan().size(); ++i) {
@@ -57,7 +59,52 @@ TEST(Soundtrack, PlaysTwoToThreeMinutesThroughEveryOrder) {
     for (const auto& [order, row] : render.positions) {
         orders.insert(order);
     }
-    EXPECT_EQ(orders.size(), songPlan().size());
+    // Every section, and the closing silence.
+    EXPECT_EQ(orders.size(), songPlan().size() + 1);
+}
+
+TEST(Soundtrack, EndsInSilenceAndStaysThere) {
+    const testing::SoundtrackRender& render = testing::soundtrackRender();
+    ASSERT_FALSE(render.blocks.empty());
+    // The song's end is where it first comes back to a position it played:
+    // its closing silence, which loops onto itself.
+    EXPECT_EQ(render.blocks.back().order, assetgen::silenceOrder());
+    int64_t silenceFrom = -1;
+    for (const testing::RenderedBlock& block : render.blocks) {
+        if (block.order == assetgen::silenceOrder()) {
+            silenceFrom = block.firstFrame;
+            break;
+        }
+    }
+    ASSERT_GE(silenceFrom, 0);
+    // The fade has ended by then: no cut is heard.
+    int64_t lastSecondPeak = 0;
+    for (int64_t i = std::max<int64_t>(0, silenceFrom - 44100) * 2; i < silenceFrom * 2; ++i) {
+        lastSecondPeak = std::max<int64_t>(lastSecondPeak, std::abs(render.pcm[i]));
+    }
+    EXPECT_LT(lastSecondPeak, 300);
+
+    // Played on without looking for the end, as the live demo plays it: a
+    // minute more of nothing but the silence.
+    ASSERT_TRUE(startOfflineRender(render.module.get(), 44100, false));
+    const int64_t until = static_cast<int64_t>(render.pcm.size() / 2) + 60 * 44100;
+    int64_t frames = 0;
+    int64_t loud = 0;
+    int64_t elsewhere = 0;
+    OfflineBlock block;
+    while (frames < until && renderOfflineBlock(&block)) {
+        if (frames >= silenceFrom + 4096) {
+            for (int32_t i = 0; i < 2 * block.frames; ++i) {
+                loud += block.pcm[i] != 0;
+            }
+            elsewhere += block.stamp.order != assetgen::silenceOrder();
+        }
+        frames += block.frames;
+    }
+    stopOfflineRender();
+    EXPECT_GE(frames, until);
+    EXPECT_EQ(loud, 0);
+    EXPECT_EQ(elsewhere, 0);
 }
 
 TEST(Soundtrack, NeverClipsAndNeverFallsSilentBeforeTheEnding) {

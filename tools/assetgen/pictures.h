@@ -44,6 +44,6 @@ Canvas drawCodePicture();      // picture1.raw
 Canvas drawCreditsPicture();   // picture2.raw
 Canvas drawTitlePicture();     // korvanthe.raw
 Canvas drawTallStrip();        // tallstrip.raw
-Canvas drawGreetingsPicture(); // random.raw
+Canvas drawGreetingsPicture(); // random.raw, the closing picture
 
 } // namespace korvanthe::assetgen

@@ -1,5 +1,5 @@
 // The text pictures the "text" effect steps through: the two intro lines,
-// the credits and the greetings. All are full-screen and drawn additively
+// the credits and the greetings, which close the show. All are full-screen and drawn additively
 // over the other effects, so their background stays black.
 #include "timeline/screen_size.h"
 #include "tools/assetgen/lettering.h"
@@ -98,6 +98,10 @@ Canvas drawGreetingsPicture() {
         drawLine(canvas, line, CentreX, top, body, Look::Body);
         top += 58;
     }
+    // The picture the show closes on: the demo's name signs it off.
+    underline(canvas, top + 18, 150);
+    TextLayout signature = fitted("KORVANTHE", {30.0f, 0.5f, 0.2f}, 400);
+    drawLine(canvas, "KORVANTHE", CentreX, top + 40, signature, Look::Headline);
     addStars(canvas, 120, 0x6E37u, 0.45f);
     return canvas;
 }

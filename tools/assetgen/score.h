@@ -130,7 +130,7 @@ void writeChords(Pen& pen, const Section& section);
 void writeArpeggio(Pen& pen, const Section& section);
 void writeLead(Pen& pen, const Section& section);
 void writeEffects(Pen& pen, const Section& section); // riser, crash, bells
-// Tempo, global volume, breaks, loops and the jump back, on ChannelKick:
+// Tempo, global volume, breaks and loops, on ChannelKick:
 // written last, on rows where the kick cells carry no effect.
 void writeControl(Pen& pen, const Section& section);
 

@@ -1,5 +1,5 @@
 // The effects channel (riser, crash, bells) and the song-wide commands:
-// speed and tempo, global volume, pattern loops, breaks and the jump back.
+// speed and tempo, global volume, pattern loops and breaks.
 #include "tools/assetgen/instruments.h"
 #include "tools/assetgen/score.h"
 
@@ -96,8 +96,8 @@ void writeEffects(Pen& pen, const Section& section) {
 void writeControl(Pen& pen, const Section& section) {
     switch (section.part) {
     case Part::Intro:
-        // Also where the song comes back to: speed, tempo and global volume
-        // as at the start.
+        // Speed, tempo and global volume as at the start, whatever a player
+        // assumes before it reads them.
         command(pen, 0, SetGlobalVolume, 0x40);
         command(pen, 1, SetSpeed, 6);
         command(pen, 2, SetSpeed, 128);
@@ -142,10 +142,9 @@ void writeControl(Pen& pen, const Section& section) {
         command(pen, 0, SetSpeed, 128);
         break;
     case Part::Ending:
-        // Slowing down to the end, then back to the start.
+        // Slowing down to the end; the closing silence follows.
         command(pen, 48, SetSpeed, 7);
         command(pen, 56, SetSpeed, 8);
-        command(pen, 63, PositionJump, 0);
         break;
     default:
         break;

@@ -21,7 +21,7 @@ enum class Part : uint8_t {
     Breakdown,  // no drums: pads, choir, bells; its last bar repeats
     FinalBuild, // faster and faster into the second drop
     Outro,      // drums gone, the hook once more, softly
-    Ending,     // the last chord fades, slowing down
+    Ending,     // the last chord fades, slowing down, into the closing silence
 };
 
 struct Section {
@@ -37,6 +37,15 @@ constexpr int RowsPerBar = 16;
 
 // One section per order, in play order.
 const std::vector<Section>& songPlan();
+
+// After the plan the song ends in silence: one short empty pattern, at the
+// order after the last section, that jumps back onto itself for as long as
+// the player runs. The demo then holds its closing picture in silence rather
+// than starting the intro again.
+constexpr int SilenceRows = 8;
+inline int silenceOrder() {
+    return static_cast<int>(songPlan().size());
+}
 // The number of distinct patterns the plan uses.
 int patternCount();
 

@@ -1,6 +1,7 @@
 #include "tools/assetgen/timeline_script.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "tools/assetgen/song_plan.h"
 
@@ -11,9 +12,15 @@ namespace {
 // Texture slots as the demo fills them.
 enum Slot { SlotGridTile = 0, SlotCredits = 3, SlotTitle = 4, SlotTallStrip = 5 };
 
-// Layers: the lattice at the bottom, the scroll above it, the text above
+// Layers: the scroll at the bottom, the lattice above it, the text above
 // that, the flash on top. Any layer past 31 hides an effect without
 // stopping its clock.
+//
+// Everything is drawn additively, so a picture with words is shown only over
+// black: the lattice and the scroll leave while it is up. And no more than
+// three flashes come in any one second (photosensitive viewers): the flash
+// marks a bar or a drop, never every hit of a roll, and never the arrival
+// of a picture, whose zoom would be lost under the white.
 constexpr int LayerScroll = 1;
 constexpr int LayerLattice = 2;
 constexpr int LayerAboveLattice = 3;
@@ -42,16 +49,29 @@ class Timeline {
         add("text", "resettimer");
         add("text", "start");
     }
-    void scroll(int slot) {
+    void scroll(int slot, int layer = LayerScroll) {
         add("scroll", "texture", slot);
+        add("scroll", "layer", layer);
         add("scroll", "resettimer");
         add("scroll", "start");
     }
     // The lattice in view again; with `approach` the camera rushes in from afar.
-    void lattice(bool approach) {
-        add("random", "layer", LayerLattice);
+    void lattice(bool approach, int layer = LayerLattice) {
+        add("random", "layer", layer);
         add("random", "param", 0, approach ? 1 : 0);
         add("random", "resettimer");
+    }
+    void hideLattice() { add("random", "layer", LayerHidden); }
+    void hideScroll() { add("scroll", "layer", LayerHidden); }
+    // Words on black: nothing else stays on screen under them.
+    void wordsAlone(bool nextPicture) {
+        hideLattice();
+        hideScroll();
+        if (nextPicture) {
+            nextText();
+        } else {
+            showText();
+        }
     }
 
   private:
@@ -60,15 +80,8 @@ class Timeline {
     int row_ = 0;
 };
 
-void flashBars(Timeline& t, int order, int fromBar) {
-    for (int bar = fromBar; bar < 4; ++bar) {
-        t.at(order, bar * RowsPerBar);
-        t.flash();
-    }
-}
-
-void flashAccents(Timeline& t, int order, Part part) {
-    for (int row : rollAccentRows(part)) {
+void flashRows(Timeline& t, int order, std::initializer_list<int> rows) {
+    for (int row : rows) {
         t.at(order, row);
         t.flash();
     }
@@ -79,122 +92,145 @@ void choreograph(Timeline& t, int order, const Section& section) {
     case Part::Intro:
         break;
     case Part::IntroArp:
-        // The arpeggio enters: the two intro lines.
+        // The arpeggio enters: the two intro lines, each on its own.
         t.at(order, 0);
-        t.flash();
-        t.showText();
+        t.wordsAlone(false);
         t.at(order, 28);
         t.add("text", "stop");
+        t.lattice(false);
         t.at(order, 32);
-        t.flash();
-        t.nextText();
+        t.wordsAlone(true);
         t.at(order, 60);
         t.add("text", "stop");
+        t.lattice(true);
         break;
     case Part::Build:
-        // The kick: the camera rushes in again, the credits arrive.
+        // The kick: the camera rushes in again; the credits from the second bar.
         t.at(order, 0);
         t.flash();
         t.lattice(true);
-        t.at(order, 4);
-        t.nextText();
-        flashBars(t, order, 1);
+        t.at(order, 16);
+        t.wordsAlone(true);
+        flashRows(t, order, {32, 48});
         break;
     case Part::BuildRoll:
-        t.at(order, 0);
-        t.flash();
+        // The roll: the grid scrolls alone, faster flashes, then darkness.
         t.at(order, 16);
         t.add("text", "stop");
         t.scroll(SlotGridTile);
-        flashAccents(t, order, section.part);
-        // Darkness before the drop: only the flashes remain.
-        t.at(order, 40);
-        t.add("random", "layer", LayerHidden);
+        flashRows(t, order, {16, 32, 40});
         t.at(order, 44);
-        t.add("scroll", "layer", LayerHidden);
+        t.hideScroll();
         break;
     case Part::Drop:
-        t.at(order, 0);
-        t.flash();
-        if (section.variation == 0 || section.variation == 2) {
-            t.lattice(false);
-        }
         if (order == 4) {
-            // The first drop: the title.
+            // The first drop: the title arrives out of the dark, then the
+            // lattice rushes in under the hook.
+            t.at(order, 0);
             t.add("scroll", "stop");
-            t.add("scroll", "layer", LayerScroll);
-            t.nextText();
-        } else if (section.variation == 1) {
+            t.wordsAlone(true);
+            t.at(order, 32);
             t.add("text", "stop");
+            t.lattice(true);
+            flashRows(t, order, {16, 32, 48});
+        } else if (section.variation == 0) {
+            // The hook comes back: so does the title, briefly, alone.
+            t.at(order, 0);
+            t.wordsAlone(false);
+            t.at(order, 16);
+            t.add("text", "stop");
+            t.flash();
+            t.lattice(true, LayerAboveLattice);
+            t.scroll(SlotTallStrip);
+            flashRows(t, order, {32, 48});
+        } else if (section.variation == 1) {
+            // The strip runs under a steady lattice.
+            t.at(order, 0);
+            t.flash();
             t.scroll(SlotTallStrip);
             t.at(order, 32);
             t.add("scroll", "texture", SlotGridTile);
-        } else if (section.variation == 0) {
-            // The hook comes back: so does the title, briefly.
-            t.showText();
-            t.add("scroll", "texture", SlotTallStrip);
-            t.at(order, 16);
-            t.add("text", "stop");
+            flashRows(t, order, {16, 32, 48});
         } else if (section.variation == 2) {
-            t.scroll(order == 13 ? SlotTallStrip : SlotTitle);
+            // The second drop: the title scrolls through, alone, for half of
+            // each; the lattice takes the other half.
+            const bool titleFirst = order != 13;
+            t.at(order, 0);
+            t.flash();
+            if (titleFirst) {
+                t.hideLattice();
+                t.scroll(SlotTitle);
+            } else {
+                t.lattice(false);
+                t.scroll(SlotTallStrip);
+            }
             t.at(order, 32);
-            t.add("scroll", "texture", order == 13 ? SlotTitle : SlotGridTile);
+            t.flash();
+            if (titleFirst) {
+                t.lattice(true, LayerAboveLattice);
+                t.scroll(SlotGridTile);
+            } else {
+                t.hideLattice();
+                t.scroll(SlotTitle);
+            }
+            flashRows(t, order, {16, 48});
         } else {
-            t.add("scroll", "texture", SlotGridTile);
+            // The grid tile and the strip in turn, over a lattice seen from
+            // afar again.
+            t.at(order, 0);
+            t.flash();
+            t.lattice(true);
+            t.scroll(SlotGridTile);
             t.at(order, 32);
             t.add("scroll", "texture", SlotTallStrip);
+            flashRows(t, order, {16, 32, 48});
         }
-        flashBars(t, order, 1);
         break;
     case Part::DropFill:
+        // The lattice alone; everything stops with the band, and the roll
+        // gets two flashes.
         t.at(order, 0);
         t.flash();
-        flashBars(t, order, 1);
-        // Everything stops with the band; the roll flashes alone.
-        t.at(order, 56);
-        t.add("random", "layer", LayerHidden);
         t.add("scroll", "stop");
-        flashAccents(t, order, section.part);
+        t.lattice(false);
+        flashRows(t, order, {16, 32});
+        t.at(order, 56);
+        t.hideLattice();
+        flashRows(t, order, {56, 60});
         break;
     case Part::Groove:
         t.at(order, 0);
         if (section.variation == 0) {
-            t.flash();
+            // Half time: the strip over the lattice, then the grid.
             t.lattice(true);
-            t.add("scroll", "layer", LayerAboveLattice);
-            t.scroll(SlotTitle);
+            t.scroll(SlotTallStrip, LayerAboveLattice);
             t.at(order, 32);
-            t.add("scroll", "texture", SlotTallStrip);
+            t.add("scroll", "texture", SlotGridTile);
         } else {
             t.add("scroll", "texture", SlotGridTile);
+            // The credits roll by once more, alone.
             t.at(order, 32);
-            t.add("scroll", "texture", SlotCredits);
-            t.at(order, 48);
-            t.add("random", "layer", LayerHidden);
+            t.hideLattice();
+            t.scroll(SlotCredits);
         }
         // Flashes on the half-time backbeat.
-        for (int bar = 0; bar < 4; ++bar) {
-            t.at(order, bar * RowsPerBar + 8);
-            t.flash();
-        }
+        flashRows(t, order, {8, 24, 40, 56});
         break;
     case Part::Breakdown:
         t.at(order, 0);
         if (section.variation == 0) {
-            t.flash();
+            // No drums: the tall strip, still and large, alone; no flash.
             t.add("scroll", "stop");
-            t.lattice(false);
-            t.nextText(); // the tall strip, still and large
+            t.wordsAlone(true);
             t.at(order, 48);
             t.add("text", "stop");
+            t.lattice(false);
         } else {
             // The scroll moves under the lattice, which now lies on top.
-            t.add("scroll", "layer", LayerScroll);
-            t.add("random", "layer", LayerAboveLattice);
+            t.lattice(false, LayerAboveLattice);
             t.scroll(SlotTallStrip);
             t.at(order, 32);
-            t.add("random", "param", 0, 1);
-            t.add("random", "resettimer");
+            t.lattice(true, LayerAboveLattice);
             t.at(order, 48);
             t.add("scroll", "texture", SlotGridTile);
         }
@@ -203,24 +239,28 @@ void choreograph(Timeline& t, int order, const Section& section) {
         t.at(order, 0);
         t.flash();
         t.add("scroll", "texture", SlotGridTile);
-        flashAccents(t, order, section.part);
+        flashRows(t, order, {32, 40, 48});
         t.at(order, 48);
         t.add("scroll", "stop");
         t.at(order, 56);
-        t.add("random", "layer", LayerHidden);
+        t.hideLattice();
         break;
     case Part::Outro:
-        // The greetings, over a last flight into the lattice.
+        // The hook once more, softly: a last, slow flight into the lattice.
         t.at(order, 0);
         t.flash();
+        t.add("scroll", "stop");
         t.lattice(true);
-        t.nextText();
+        t.at(order, 32);
+        t.lattice(false, LayerAboveLattice);
+        t.scroll(SlotTallStrip);
         break;
     case Part::Ending:
+        // The closing picture, the greetings, arrives with the last chord and
+        // stays through the silence after it.
         t.at(order, 0);
-        t.flash();
-        t.at(order, 40);
-        t.add("text", "stop");
+        t.add("scroll", "stop");
+        t.wordsAlone(true);
         break;
     }
 }

@@ -1,0 +1,228 @@
+// The show as a viewer sees it, without drawing it: the generated timeline
+// played against the song's row times, frame by frame, the way the demo
+// delivers its entries, and the whole picture's mean brightness estimated
+// from what each effect adds. Also the flash count of a brightness curve,
+// by the same rule as scripts/count-flashes.sh applies to captured frames.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/assetgen/soundtrack_render.h"
+#include "tools/assetgen/pictures.h"
+#include "tools/assetgen/timeline_script.h"
+
+namespace korvanthe::testing {
+
+// One effect's state as the timeline leaves it (the fields the commands set).
+struct EffectState {
+    bool active = false;
+    int layer = 0;
+    int64_t startMs = 0;
+    int approach = 0; // random
+    int step = 0;     // text
+    int texture = 5;  // scroll; "tallstrip.raw" after reset
+    bool drawn() const { return active && layer >= 0 && layer <= 31; }
+};
+
+struct ShowFrame {
+    int order = 0;
+    int row = 0;
+    int64_t nowMs = 0;
+    EffectState random, flash, text, scroll;
+};
+
+// The effects' clock starts an hour in, as the capture's does: a flash that
+// no entry restarted is long dark.
+constexpr int64_t showClockOriginMs = 3'600'000;
+
+// Replays `lines` over the rendered song at `fps`: the position of each frame
+// is the stamp of the block sounding at the frame's time.
+inline std::vector<ShowFrame> replayShow(const std::vector<assetgen::ScriptLine>& lines,
+                                         const SoundtrackRender& render, int fps) {
+    std::vector<ShowFrame> frames;
+    if (render.blocks.empty()) {
+        return frames;
+    }
+    const int64_t songFrames = static_cast<int64_t>(render.pcm.size() / 2);
+    std::vector<bool> fired(lines.size(), false);
+    ShowFrame state;
+    size_t block = 0;
+    for (int64_t frame = 0; frame * 44100 / fps < songFrames; ++frame) {
+        const int64_t soundFrame = frame * 44100 / fps;
+        while (block + 1 < render.blocks.size() &&
+               render.blocks[block + 1].firstFrame <= soundFrame) {
+            ++block;
+        }
+        state.nowMs = showClockOriginMs + frame * 1000 / fps;
+        // The first frame also delivers the entries at 0:0, as the demo's
+        // first call does before it asks for a position.
+        const std::array<std::pair<int, int>, 2> positions = {
+            std::pair{frame == 0 ? 0 : render.blocks[block].order,
+                      frame == 0 ? 0 : render.blocks[block].row},
+            std::pair{render.blocks[block].order, render.blocks[block].row}};
+        for (const auto& [order, row] : positions) {
+            state.order = order;
+            state.row = row;
+            for (size_t i = 0; i < lines.size(); ++i) {
+                const assetgen::ScriptLine& line = lines[i];
+                if (fired[i] || line.order != order || line.row != row) {
+                    continue;
+                }
+                fired[i] = true;
+                EffectState* effect = line.effect == "random"   ? &state.random
+                                      : line.effect == "flash"  ? &state.flash
+                                      : line.effect == "text"   ? &state.text
+                                      : line.effect == "scroll" ? &state.scroll
+                                                                : nullptr;
+                if (effect == nullptr) {
+                    continue;
+                }
+                if (line.command == "resettimer") {
+                    effect->startMs = state.nowMs;
+                } else if (line.command == "layer") {
+                    effect->layer = line.p1;
+                } else if (line.command == "start") {
+                    effect->active = true;
+                } else if (line.command == "stop") {
+                    effect->active = false;
+                } else if (line.command == "texture") {
+                    effect->texture = line.p1;
+                } else if (line.command == "param") {
+                    effect->approach = line.p2;
+                    ++effect->step;
+                }
+            }
+        }
+        frames.push_back(state);
+    }
+    return frames;
+}
+
+// What the pictures add to the mean brightness (luma, 0 to 1).
+class ShowBrightness {
+  public:
+    ShowBrightness() {
+        const std::vector<assetgen::PictureFile> files = assetgen::makePictures();
+        for (size_t slot = 0; slot < files.size() && slot < pictureMean_.size(); ++slot) {
+            // The grid tile is a Targa (18-byte header, blue first); the others raw RGB.
+            const bool targa = slot == 0;
+            const std::vector<uint8_t>& bytes = files[slot].bytes;
+            std::vector<double> luma;
+            for (size_t i = targa ? 18 : 0; i + 2 < bytes.size(); i += 3) {
+                const double red = bytes[i + (targa ? 2 : 0)] / 255.0;
+                const double blue = bytes[i + (targa ? 0 : 2)] / 255.0;
+                luma.push_back(0.299 * red + 0.587 * bytes[i + 1] / 255.0 + 0.114 * blue);
+            }
+            for (int count = 1; count <= 10; ++count) {
+                // The zoom's copies all cover the screen: their sum scales the
+                // picture by count x (10 - count) / 10, clipped at white.
+                const double gain = count * (10 - count) * 0.1;
+                double sum = 0;
+                for (double value : luma) {
+                    sum += std::min(1.0, value * (count == 1 ? 0.9 : gain));
+                }
+                zoomMean_[slot][static_cast<size_t>(count)] = luma.empty() ? 0 : sum / luma.size();
+            }
+            pictureMean_[slot] = zoomMean_[slot][1] / 0.9;
+        }
+    }
+
+    // The lattice's mean, about a fifth of full scale; while the camera is
+    // still beyond the far plane of its rush it shows nothing.
+    static constexpr double latticeMean = 0.2;
+
+    double at(const ShowFrame& frame) const {
+        double level = 0;
+        if (frame.random.drawn()) {
+            const int64_t t = frame.nowMs - frame.random.startMs;
+            level += frame.random.approach != 0 && t - 1000 < -100 ? 0 : latticeMean;
+        }
+        if (frame.scroll.drawn() && frame.scroll.texture >= 0 && frame.scroll.texture <= 6) {
+            level += pictureMean_[static_cast<size_t>(frame.scroll.texture)];
+        }
+        if (frame.text.drawn() && frame.text.step >= 0 && frame.text.step <= 5) {
+            const int64_t t = frame.nowMs - frame.text.startMs;
+            const int count = std::max(1, static_cast<int>(10 - 0.02 * static_cast<double>(t)));
+            if (count < 10) {
+                level +=
+                    zoomMean_[static_cast<size_t>(1 + frame.text.step)][static_cast<size_t>(count)];
+            }
+        }
+        if (frame.flash.drawn()) {
+            const double t = static_cast<double>(frame.nowMs - frame.flash.startMs);
+            level += std::max(0.0, 1 - 0.004 * t);
+        }
+        return std::min(1.0, level);
+    }
+
+    double pictureMean(int slot) const { return pictureMean_[static_cast<size_t>(slot)]; }
+
+  private:
+    std::array<double, 7> pictureMean_{};
+    std::array<std::array<double, 11>, 7> zoomMean_{};
+};
+
+struct FlashCount {
+    int most = 0;       // flashes in the worst one-second window
+    int64_t mostAt = 0; // its first frame
+};
+
+// A flash is a pair of opposing changes of the brightness, each of at least a
+// tenth of full scale, the darker state below 0.8. The changes are the legs
+// between the turns of the curve, found with a tenth as hysteresis; a window
+// of one second holding n such legs holds n / 2 flashes.
+inline FlashCount countFlashes(const std::vector<double>& level, int fps) {
+    constexpr double step = 0.1;
+    std::vector<int64_t> legs;
+    if (level.empty()) {
+        return {};
+    }
+    double low = level[0], high = level[0], turn = 0, extreme = 0;
+    int direction = 0;
+    int64_t extremeAt = 0;
+    auto record = [&] {
+        if (std::min(turn, extreme) < 0.8) {
+            legs.push_back(extremeAt);
+        }
+    };
+    for (size_t i = 1; i < level.size(); ++i) {
+        const double v = level[i];
+        if (direction == 0) {
+            low = std::min(low, v);
+            high = std::max(high, v);
+            if (v - low >= step) {
+                direction = 1, turn = low, extreme = v, extremeAt = static_cast<int64_t>(i);
+            } else if (high - v >= step) {
+                direction = -1, turn = high, extreme = v, extremeAt = static_cast<int64_t>(i);
+            }
+        } else if (direction * (v - extreme) > 0) {
+            extreme = v, extremeAt = static_cast<int64_t>(i);
+        } else if (direction * (extreme - v) >= step) {
+            record();
+            turn = extreme, direction = -direction, extreme = v,
+            extremeAt = static_cast<int64_t>(i);
+        }
+    }
+    if (direction != 0) {
+        record();
+    }
+    FlashCount result;
+    size_t first = 0;
+    for (size_t j = 0; j < legs.size(); ++j) {
+        while (legs[j] - legs[first] >= fps) {
+            ++first;
+        }
+        const int count = static_cast<int>((j - first + 1) / 2);
+        if (count > result.most) {
+            result.most = count;
+            result.mostAt = legs[first];
+        }
+    }
+    return result;
+}
+
+} // namespace korvanthe::testing
