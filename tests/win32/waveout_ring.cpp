@@ -9,7 +9,12 @@
 //   win32-waveout-ring compare RING.raw PLAYED.raw
 //       PLAYED.raw (what reached the sound driver) must be: optional leading
 //       silence, then the ring from its first byte, repeated, for at least
-//       one and a half passes, then at most silence.
+//       one and a half passes, then at most silence. Wine's sound driver
+//       writes silence when its own thread was late (an underrun on a busy
+//       machine) and then goes on with the ring where it was: such a gap is
+//       counted, and allowed only when the ring resumes exactly where it
+//       stopped.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -115,6 +120,30 @@ size_t firstNonZero(const std::vector<unsigned char>& bytes) {
     return i;
 }
 
+// After a run of silence from gapStart to silenceEnd: the played byte at
+// which the ring resumes at ring byte `next`, if it does, within the silence
+// or right after it (the ring itself may begin there with zeros); 0 when the
+// bytes that follow are not the ring's continuation. At least a frame's worth
+// must match, or all that is left.
+size_t resumption(const std::vector<unsigned char>& played, size_t silenceEnd, size_t gapStart,
+                  const std::vector<unsigned char>& ring, size_t next) {
+    if (silenceEnd == played.size()) {
+        return 0;
+    }
+    constexpr size_t checked = 256;
+    for (size_t start = gapStart + 1; start <= silenceEnd; start++) {
+        const size_t length = std::min(checked, played.size() - start);
+        size_t same = 0;
+        while (same < length && played[start + same] == ring[(next + same) % ring.size()]) {
+            same++;
+        }
+        if (same == length) {
+            return start;
+        }
+    }
+    return 0;
+}
+
 int compare(const char* ringPath, const char* playedPath) {
     const std::vector<unsigned char> ring = readFile(ringPath);
     const std::vector<unsigned char> played = readFile(playedPath);
@@ -130,19 +159,33 @@ int compare(const char* ringPath, const char* playedPath) {
         return 1;
     }
     const size_t offset = playedSound - ringSound; // where the ring's first byte landed
-    size_t matched = 0;
-    while (offset + matched < played.size() &&
-           played[offset + matched] == ring[matched % ring.size()]) {
-        matched++;
-    }
-    size_t trailing = offset + matched;
-    while (trailing < played.size() && played[trailing] == 0) {
-        trailing++;
+    size_t matched = 0;                            // ring bytes in order, gaps left out
+    size_t at = offset;                            // the next played byte to explain
+    size_t gaps = 0;
+    size_t gapBytes = 0;
+    size_t trailing = 0;
+    for (;;) {
+        while (at < played.size() && played[at] == ring[matched % ring.size()]) {
+            matched++;
+            at++;
+        }
+        trailing = at;
+        while (trailing < played.size() && played[trailing] == 0) {
+            trailing++;
+        }
+        const size_t resumed = resumption(played, trailing, at, ring, matched);
+        if (resumed == 0) {
+            break;
+        }
+        gaps++;
+        gapBytes += resumed - at;
+        at = resumed;
     }
     std::printf("%zu bytes of leading silence, then %zu bytes (%.2f passes) of the ring in "
-                "order, then %zu bytes of silence, %zu bytes of anything else\n",
-                offset, matched, static_cast<double>(matched) / ring.size(),
-                trailing - offset - matched, played.size() - trailing);
+                "order (%zu underrun gaps of %zu bytes of silence), then %zu bytes of silence, "
+                "%zu bytes of anything else\n",
+                offset, matched, static_cast<double>(matched) / ring.size(), gaps, gapBytes,
+                trailing - at, played.size() - trailing);
     if (offset % 4 != 0) {
         std::fprintf(stderr, "the ring does not start on a frame\n");
         return 1;
@@ -152,7 +195,7 @@ int compare(const char* ringPath, const char* playedPath) {
         return 1;
     }
     if (trailing != played.size()) {
-        std::fprintf(stderr, "other bytes follow the ring at byte %zu\n", offset + matched);
+        std::fprintf(stderr, "other bytes follow the ring at byte %zu\n", at);
         return 1;
     }
     return 0;
