@@ -39,7 +39,12 @@ inline std::string readText(const fs::path& path) {
 }
 
 inline std::string quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
+    // Appended in place: GCC 12 at -O3 warns (-Wrestrict) inside the inlined
+    // insert of "literal" + temporary std::string.
+    std::string text = "'";
+    text += path.string();
+    text += "'";
+    return text;
 }
 
 struct ToolRun {
