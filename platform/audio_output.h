@@ -29,6 +29,9 @@ bool audioOutputIsOpen();
 bool startAudioLoop(const int16_t* buffer, uint32_t byteCount);
 
 // Bytes played since the loop started, counting every pass through the
+// buffer: what has been heard, so a backend that knows its output latency
+// (what SDL, the sound server and the device still hold) leaves it out. It
+// never goes back and never passes what the device has taken from the
 // buffer (64 bits: it does not wrap in the program's lifetime; a device that
 // counts in 32 bits, as waveOut does, is extended by its backend, which sees
 // every wrap since it is asked every few milliseconds). Returns false when no

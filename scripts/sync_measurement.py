@@ -20,7 +20,8 @@ A program reports its position now and then (the player every few ms, the
 demo once a frame), so a row change is seen between two reports: the last
 that still names the row before and the first that names the new one. The
 change is taken to have happened midway; how late the first report came is
-printed beside it as "first report".
+printed beside it as "first report". A change seen across a pause of more
+than 50 ms between reports is left out (and counted).
 """
 
 import os
@@ -40,15 +41,30 @@ ROW_FRAMES = 5304  # speed 12 at 249 BPM: six blocks of 884 frames
 SONG_ROWS = ROWS_PER_PATTERN * ORDERS
 CLICK_LEVEL = 4000  # a click is full scale; silence is 0
 QUIET_FRAMES = RATE // 50  # 20 ms of silence before a click
+# A row change seen across a longer pause between two reports (a frame the
+# demo took long to draw on a busy machine) says little about when it
+# happened; such rows are counted and left out.
+LONGEST_REPORT_GAP_NS = 50_000_000
 
 
-def fail(message):
+def fail(message, status=1):
     print(f"measure-sync: {message}", file=sys.stderr)
-    sys.exit(1)
+    sys.exit(status)
+
+
+# Exit status of a run that could not be measured: the program reported its
+# position too rarely, which says more about a busy machine than about sync.
+UNMEASURED = 3
 
 
 def run_on_terminal(log_path, seconds, command):
     status_pattern = re.compile(rb"order\s+(\d+)\s+row\s+(\d+)")
+    # Each line is dated when it is read: on a busy machine a reader that
+    # waits for the processor dates it late. Where allowed, it waits less.
+    try:
+        os.nice(-10)
+    except OSError:
+        pass
     master, slave = pty.openpty()
     process = subprocess.Popen(command, stdin=slave, stdout=slave, stderr=subprocess.DEVNULL,
                                close_fds=True, start_new_session=True)
@@ -80,7 +96,8 @@ def run_on_terminal(log_path, seconds, command):
             pieces = re.split(rb"[\r\n]", pending)
             pending = pieces.pop()
             for piece in pieces:
-                found = status_pattern.search(piece)
+                # Some consoles (Wine's) wrap every character in escapes.
+                found = status_pattern.search(re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", piece))
                 if found:
                     log.write(f"{now} {int(found.group(1))} {int(found.group(2))}\n")
     if timed_out:
@@ -108,7 +125,8 @@ def read_clicks(raw_path):
     quiet = QUIET_FRAMES
     for frame, value in enumerate(left):
         if abs(value) >= CLICK_LEVEL:
-            if quiet >= QUIET_FRAMES:
+            # A stall inside a click splits it; its second half is no row.
+            if quiet >= QUIET_FRAMES and (not clicks or frame - clicks[-1] > ROW_FRAMES // 2):
                 clicks.append(frame)
             quiet = 0
         else:
@@ -164,21 +182,24 @@ def analyse(raw_path, times_path, positions_path, check):
              f"the song has {SONG_ROWS}: the sound did not reach the sink")
     clicks = clicks[:SONG_ROWS]
     # The sink does not rewind, so the recording holds every frame that was
-    # played: a click can come late (the stream ran dry and the sink played
-    # silence) but never early. Late ones are counted and still measured.
-    stalls = 0
-    for index in range(1, SONG_ROWS):
-        gap = clicks[index] - clicks[index - 1]
-        if gap < ROW_FRAMES - 8:
-            fail(f"{raw_path}: clicks {index - 1} and {index} are {gap} frames apart, less than "
-                 f"a row of {ROW_FRAMES}: a click was lost or doubled")
-        if gap > ROW_FRAMES + 8:
-            stalls += 1
+    # played. When the stream runs dry the sink plays silence, and the server
+    # may then skip what came too late: a click comes late or a little early.
+    # Either way the server's clock, and so the position, saw the same; the
+    # clicks are still the rows in turn, and are counted and measured.
+    stalls = sum(1 for index in range(1, SONG_ROWS)
+                 if abs(clicks[index] - clicks[index - 1] - ROW_FRAMES) > 8)
     frame_zero, timing_spread = recording_clock(times_path)
     reports = read_positions(positions_path)
     changes = row_changes(reports)
-    if len(changes) < SONG_ROWS // 2:
-        fail(f"{positions_path}: only {len(changes)} of {SONG_ROWS - 1} row changes reported")
+    paused = [index for index, (before, first) in changes.items()
+              if first - before > LONGEST_REPORT_GAP_NS]
+    for index in paused:
+        del changes[index]
+    if len(changes) < (SONG_ROWS - 1) * 2 // 3:
+        fail(f"{positions_path}: not measured: only {len(changes)} of {SONG_ROWS - 1} row "
+             f"changes reported within {LONGEST_REPORT_GAP_NS // 1_000_000} ms of the report "
+             f"before ({len(paused)} across longer pauses): the program drew too few frames",
+             UNMEASURED)
 
     differences = []
     firsts = []
@@ -192,10 +213,12 @@ def analyse(raw_path, times_path, positions_path, check):
         print(f"{index // ROWS_PER_PATTERN:5d} {index % ROWS_PER_PATTERN:3d}  "
               f"{differences[-1]:14.1f}  {firsts[-1]:15.1f}")
     gaps = [(b - a) / 1e6 for (a, _, _), (b, _, _) in zip(reports, reports[1:])]
-    print(f"rows measured: {len(differences)} of {SONG_ROWS - 1}; reports every "
+    print(f"rows measured: {len(differences)} of {SONG_ROWS - 1} ({len(paused)} left out: "
+          f"seen across a pause of more than {LONGEST_REPORT_GAP_NS // 1_000_000} ms between "
+          f"reports); reports every "
           f"{percentile(gaps, 0.5):.1f} ms (p95 {percentile(gaps, 0.95):.1f} ms); recording "
           f"timing within {timing_spread[0] / 1e6:+.2f}..{timing_spread[1] / 1e6:+.2f} ms; "
-          f"the sound stalled before {stalls} rows")
+          f"the sound stalled or skipped before {stalls} rows")
     print(f"first report minus heard: median {percentile(firsts, 0.5):.1f} ms, "
           f"p5 {percentile(firsts, 0.05):.1f} ms, p95 {percentile(firsts, 0.95):.1f} ms")
     median = percentile(differences, 0.5)

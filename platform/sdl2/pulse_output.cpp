@@ -1,5 +1,7 @@
 #include "platform/sdl2/pulse_output.h"
 
+#include "platform/thread.h"
+
 #if defined(__linux__) && __has_include(<pulse/pulseaudio.h>)
 #define KORVANTHE_PULSE_OUTPUT 1
 #else
@@ -10,6 +12,8 @@
 
 #include <dlfcn.h>
 #include <pulse/pulseaudio.h>
+
+#include <sys/time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -45,7 +49,7 @@ struct PulseLibrary {
     decltype(&::pa_stream_get_state) streamGetState;
     decltype(&::pa_stream_begin_write) streamBeginWrite;
     decltype(&::pa_stream_write) streamWrite;
-    decltype(&::pa_stream_get_time) streamGetTime;
+    decltype(&::pa_stream_get_timing_info) streamGetTimingInfo;
     decltype(&::pa_stream_set_latency_update_callback) streamSetLatencyUpdateCallback;
     decltype(&::pa_stream_update_timing_info) streamUpdateTimingInfo;
     decltype(&::pa_operation_unref) operationUnref;
@@ -90,7 +94,7 @@ const PulseLibrary* pulseLibrary() {
             take(library, "pa_stream_get_state", pulse.streamGetState) &&
             take(library, "pa_stream_begin_write", pulse.streamBeginWrite) &&
             take(library, "pa_stream_write", pulse.streamWrite) &&
-            take(library, "pa_stream_get_time", pulse.streamGetTime) &&
+            take(library, "pa_stream_get_timing_info", pulse.streamGetTimingInfo) &&
             take(library, "pa_stream_set_latency_update_callback",
                  pulse.streamSetLatencyUpdateCallback) &&
             take(library, "pa_stream_update_timing_info", pulse.streamUpdateTimingInfo) &&
@@ -102,10 +106,12 @@ const PulseLibrary* pulseLibrary() {
     return loaded;
 }
 
-// What the server buffers ahead of the sink when nothing else asks: enough
-// for a busy machine to refill in time. The latency does not shift the
-// pictures, since the position counts it; PULSE_LATENCY_MSEC overrides it.
-constexpr uint32_t TargetLatencyMilliseconds = 50;
+// What the server buffers ahead of the sink when nothing else asks. The
+// pictures do not lag by it, since the position counts it, so it is chosen
+// for a busy machine: at 50 ms the stream now and then ran dry on two cores
+// shared with a compiler or a software-rendered demo; at 100 it did not.
+// PULSE_LATENCY_MSEC overrides it.
+constexpr uint32_t TargetLatencyMilliseconds = 100;
 
 // The server's clock is asked this often while the position is asked for,
 // and carried forward on our own clock in between, at most this far: a
@@ -132,12 +138,14 @@ struct PulseOutput {
     uint64_t loopWrittenBytes = 0; // loop bytes handed to the stream
     uint64_t heardBytes = 0;       // the last answer
 
-    // The stream clock (microseconds of the stream heard) as the server
-    // last reported it, and when the report came.
+    // The stream's frames heard as the server last reported them, the
+    // moment the report describes, and whether the sink was playing then.
     bool clockKnown = false;
-    pa_usec_t clockMicroseconds = 0;
-    Clock::time_point clockReported{};
+    int64_t clockFrames = 0;
+    Clock::time_point clockTime{};
+    bool clockRunning = false;
     Clock::time_point timingRequested{};
+    bool priorityRaised = false;
 };
 
 PulseOutput output;
@@ -150,18 +158,32 @@ void onStreamState(pa_stream*, void*) {
     output.pulse->signal(output.mainloop, 0);
 }
 
-// Each timing report of the server. The stream clock is not interpolated by
-// the library: its smoothing let the clock run tens of milliseconds ahead
-// of the sound between reports when the server takes data in large pieces.
-// Carried forward here at the nominal rate instead, it is at most one
-// report interval's drift away from the server's clock.
+// Each timing report of the server: the frames the sink has taken from the
+// stream less those the sink still holds, at the moment the server wrote
+// the report (its time stamp, on the same machine's clock). Dated by that
+// stamp and not by its arrival, a report that waited for a busy thread
+// does not set the clock back. The library's own interpolation is not used:
+// its smoothing let the clock run tens of milliseconds ahead of the sound
+// between reports when the server takes data in large pieces; carried
+// forward here at the nominal rate, the clock is at most one report
+// interval's drift away from the server's.
 void onTimingReport(pa_stream* stream, void*) {
-    pa_usec_t microseconds = 0;
-    if (output.pulse->streamGetTime(stream, &microseconds) == 0) {
-        output.clockKnown = true;
-        output.clockMicroseconds = microseconds;
-        output.clockReported = Clock::now();
+    const pa_timing_info* timing = output.pulse->streamGetTimingInfo(stream);
+    if (timing == nullptr || timing->read_index_corrupt != 0) {
+        return;
     }
+    timeval wallNow{};
+    gettimeofday(&wallNow, nullptr);
+    const int64_t ageMicroseconds =
+        (static_cast<int64_t>(wallNow.tv_sec) - timing->timestamp.tv_sec) * 1000000 +
+        (static_cast<int64_t>(wallNow.tv_usec) - timing->timestamp.tv_usec);
+    const int64_t heldFrames =
+        static_cast<int64_t>(timing->sink_usec) * output.sampleRate / 1000000;
+    output.clockKnown = true;
+    output.clockFrames = std::max<int64_t>(timing->read_index / 4 - heldFrames, 0);
+    output.clockTime =
+        Clock::now() - std::chrono::microseconds(std::clamp<int64_t>(ageMicroseconds, 0, 100000));
+    output.clockRunning = timing->playing != 0;
 }
 
 // Copies `size` bytes of the loop, wrapping at its end, or silence.
@@ -185,6 +207,12 @@ void fill(uint8_t* data, size_t size) {
 
 void onWritable(pa_stream* stream, size_t wanted, void*) {
     const PulseLibrary& pulse = *output.pulse;
+    // The library's thread feeds the server: as the streaming thread, it
+    // must not wait behind a busy machine's other work (where allowed).
+    if (!output.priorityRaised) {
+        output.priorityRaised = true;
+        makeCurrentThreadTimeCritical();
+    }
     while (wanted >= 4) {
         void* data = nullptr;
         size_t size = wanted;
@@ -357,14 +385,16 @@ bool pulseHeardBytes(uint64_t* bytes) {
         }
         // No report yet (just after the start): the last answer stands.
         if (output.clockKnown) {
-            const auto carried = std::min(
-                std::chrono::duration_cast<std::chrono::microseconds>(now - output.clockReported),
-                std::chrono::duration_cast<std::chrono::microseconds>(LongestCarry));
-            const uint64_t playedMicroseconds =
-                output.clockMicroseconds +
-                static_cast<uint64_t>(std::max<int64_t>(carried.count(), 0));
-            const uint64_t playedFrames =
-                playedMicroseconds * static_cast<uint64_t>(output.sampleRate) / 1000000;
+            const auto carried =
+                output.clockRunning
+                    ? std::clamp(
+                          std::chrono::duration_cast<std::chrono::microseconds>(now -
+                                                                                output.clockTime),
+                          std::chrono::microseconds(0),
+                          std::chrono::duration_cast<std::chrono::microseconds>(LongestCarry))
+                    : std::chrono::microseconds(0);
+            const uint64_t playedFrames = static_cast<uint64_t>(
+                output.clockFrames + carried.count() * output.sampleRate / 1000000);
             const uint64_t playedBytes = playedFrames * 4;
             const uint64_t heard =
                 playedBytes > output.loopStartBytes ? playedBytes - output.loopStartBytes : 0;
