@@ -396,8 +396,17 @@ bool pulseHeardBytes(uint64_t* bytes) {
             const uint64_t playedFrames = static_cast<uint64_t>(
                 output.clockFrames + carried.count() * output.sampleRate / 1000000);
             const uint64_t playedBytes = playedFrames * 4;
-            const uint64_t heard =
+            uint64_t heard =
                 playedBytes > output.loopStartBytes ? playedBytes - output.loopStartBytes : 0;
+            // The loop is refilled behind this position while the stream
+            // reads it a latency ahead; a latency near the loop's length
+            // (PULSE_LATENCY_MSEC can ask for seconds) would have the stream
+            // read parts not yet refilled. Beyond half the loop it is not
+            // counted.
+            const uint64_t halfLoop = output.loopBytes / 2;
+            if (output.loopWrittenBytes > halfLoop) {
+                heard = std::max(heard, output.loopWrittenBytes - halfLoop);
+            }
             output.heardBytes = std::clamp(heard, output.heardBytes,
                                            std::max(output.heardBytes, output.loopWrittenBytes));
         }
