@@ -1,5 +1,6 @@
 #include "platform/sdl2/pulse_output.h"
 
+#include "platform/sdl2/heard_position.h"
 #include "platform/thread.h"
 
 #if defined(__linux__) && __has_include(<pulse/pulseaudio.h>)
@@ -385,30 +386,16 @@ bool pulseHeardBytes(uint64_t* bytes) {
         }
         // No report yet (just after the start): the last answer stands.
         if (output.clockKnown) {
-            const auto carried =
-                output.clockRunning
-                    ? std::clamp(
-                          std::chrono::duration_cast<std::chrono::microseconds>(now -
-                                                                                output.clockTime),
-                          std::chrono::microseconds(0),
-                          std::chrono::duration_cast<std::chrono::microseconds>(LongestCarry))
-                    : std::chrono::microseconds(0);
-            const uint64_t playedFrames = static_cast<uint64_t>(
-                output.clockFrames + carried.count() * output.sampleRate / 1000000);
-            const uint64_t playedBytes = playedFrames * 4;
-            uint64_t heard =
-                playedBytes > output.loopStartBytes ? playedBytes - output.loopStartBytes : 0;
-            // The loop is refilled behind this position while the stream
-            // reads it a latency ahead; a latency near the loop's length
-            // (PULSE_LATENCY_MSEC can ask for seconds) would have the stream
-            // read parts not yet refilled. Beyond half the loop it is not
-            // counted.
-            const uint64_t halfLoop = output.loopBytes / 2;
-            if (output.loopWrittenBytes > halfLoop) {
-                heard = std::max(heard, output.loopWrittenBytes - halfLoop);
-            }
-            output.heardBytes = std::clamp(heard, output.heardBytes,
-                                           std::max(output.heardBytes, output.loopWrittenBytes));
+            const int64_t sinceReport =
+                std::chrono::duration_cast<std::chrono::microseconds>(now - output.clockTime)
+                    .count();
+            const int64_t streamFrames = streamFramesHeard(
+                output.clockFrames, sinceReport, output.clockRunning,
+                std::chrono::duration_cast<std::chrono::microseconds>(LongestCarry).count(),
+                output.sampleRate);
+            output.heardBytes =
+                loopBytesHeard(static_cast<uint64_t>(streamFrames) * 4, output.loopStartBytes,
+                               output.loopWrittenBytes, output.loopBytes, output.heardBytes);
         }
         *bytes = output.heardBytes;
     }
