@@ -7,7 +7,7 @@ namespace korvanthe {
 
 namespace {
 
-constexpr int assumedRefreshHertz = 60;
+constexpr int AssumedRefreshHertz = 60;
 
 struct FramePacing {
     bool started = false;
@@ -19,7 +19,7 @@ FramePacing pacing;
 } // namespace
 
 uint32_t framePeriodMilliseconds(int refreshHertz) {
-    const int hertz = refreshHertz > 0 ? refreshHertz : assumedRefreshHertz;
+    const int hertz = refreshHertz > 0 ? refreshHertz : AssumedRefreshHertz;
     // Rounded down: a swap that waits for the display is never held up
     // further by the pacing.
     return static_cast<uint32_t>(1000 / hertz);

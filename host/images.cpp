@@ -30,10 +30,10 @@ uint32_t readLittle16(const std::vector<uint8_t>& bytes, size_t offset) {
     return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8;
 }
 
-constexpr size_t targaHeaderSize = 18;
-constexpr size_t targaWidthOffset = 12;
-constexpr size_t targaHeightOffset = 14;
-constexpr size_t targaDepthOffset = 16;
+constexpr size_t TargaHeaderSize = 18;
+constexpr size_t TargaWidthOffset = 12;
+constexpr size_t TargaHeightOffset = 14;
+constexpr size_t TargaDepthOffset = 16;
 
 // Number of pixels to store: width x height, bounded by the buffer.
 size_t pixelsToStore(long long width, long long height, std::span<uint32_t> pixels) {
@@ -48,21 +48,21 @@ size_t pixelsToStore(long long width, long long height, std::span<uint32_t> pixe
 bool readTarga(const char* path, std::span<uint32_t> pixels) {
     bool opened = false;
     const std::vector<uint8_t> bytes = readFileBytes(path, opened);
-    if (bytes.size() < targaHeaderSize) {
+    if (bytes.size() < TargaHeaderSize) {
         // Missing, or too short to say what it holds: no pixel is in the file.
         std::fill(pixels.begin(), pixels.end(), 0u);
         return false;
     }
-    const uint32_t width = readLittle16(bytes, targaWidthOffset);
-    const uint32_t height = readLittle16(bytes, targaHeightOffset);
-    const uint32_t depth = bytes[targaDepthOffset];
+    const uint32_t width = readLittle16(bytes, TargaWidthOffset);
+    const uint32_t height = readLittle16(bytes, TargaHeightOffset);
+    const uint32_t depth = bytes[TargaDepthOffset];
     if (depth != 24 && depth != 32) {
         return false;
     }
     const size_t bytesPerPixel = depth / 8;
     const size_t count = pixelsToStore(width, height, pixels);
-    const size_t available = (bytes.size() - targaHeaderSize) / bytesPerPixel;
-    const uint8_t* from = bytes.data() + targaHeaderSize;
+    const size_t available = (bytes.size() - TargaHeaderSize) / bytesPerPixel;
+    const uint8_t* from = bytes.data() + TargaHeaderSize;
     for (size_t i = 0; i < count; ++i) {
         if (i >= available) {
             pixels[i] = 0; // past the end of a short file: black

@@ -29,11 +29,11 @@ namespace korvanthe {
 
 namespace {
 
-constexpr uint32_t startDelayMilliseconds = 1000;
+constexpr uint32_t StartDelayMilliseconds = 1000;
 // The wait before the song is cut into slices, so that a quit signal ends it
 // within a slice. Counted, not measured: on the headless backend's virtual
 // clock no time passes while the sequence waits.
-constexpr uint32_t startDelaySlices = 20;
+constexpr uint32_t StartDelaySlices = 20;
 
 // The four effects in creation order, which is also the order of their
 // destruction. A null entry is an effect that could not be allocated.
@@ -112,11 +112,11 @@ void logPosition(int32_t order, int32_t row) {
 
 // False when a quit signal cut the wait short.
 bool waitBeforeTheSong() {
-    for (uint32_t slice = 0; slice < startDelaySlices; ++slice) {
+    for (uint32_t slice = 0; slice < StartDelaySlices; ++slice) {
         if (quitRequested()) {
             return false;
         }
-        platformSleep(startDelayMilliseconds / startDelaySlices);
+        platformSleep(StartDelayMilliseconds / StartDelaySlices);
     }
     return !quitRequested();
 }
@@ -139,14 +139,14 @@ void callHook(const std::function<void(int64_t)>& hook, int64_t frame) {
 } // namespace
 
 DemoFilePaths::DemoFilePaths() {
-    for (size_t i = 0; i < pictureFiles.size(); ++i) {
-        pictures[i] = pictureFiles[i].fileName;
+    for (size_t i = 0; i < PictureFiles.size(); ++i) {
+        pictures[i] = PictureFiles[i].fileName;
     }
 }
 
 DemoFilePaths findDemoFiles(const DataFileLookup& lookup) {
     std::vector<std::string> names{songFileName, scriptFileName};
-    for (const PictureFile& picture : pictureFiles) {
+    for (const PictureFile& picture : PictureFiles) {
         names.push_back(picture.fileName);
     }
     std::error_code error;
@@ -155,7 +155,7 @@ DemoFilePaths findDemoFiles(const DataFileLookup& lookup) {
     DemoFilePaths paths;
     paths.song = search.files[0].path;
     paths.script = search.files[1].path;
-    for (size_t i = 0; i < pictureFiles.size(); ++i) {
+    for (size_t i = 0; i < PictureFiles.size(); ++i) {
         paths.pictures[i] = search.files[2 + i].path;
     }
     if (lookup.report) {
@@ -168,8 +168,8 @@ DemoFilePaths findDemoFiles(const DataFileLookup& lookup) {
 
 bool loadPictures(const DemoFilePaths& paths) {
     bool complete = true;
-    for (size_t i = 0; i < pictureFiles.size(); ++i) {
-        const PictureFile& picture = pictureFiles[i];
+    for (size_t i = 0; i < PictureFiles.size(); ++i) {
+        const PictureFile& picture = PictureFiles[i];
         const size_t count =
             static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);
         // Zero-filled, so that pixels a short file does not hold stay black.
@@ -189,9 +189,9 @@ bool loadPictures(const DemoFilePaths& paths) {
 
 int runMainSequence(const MainSequenceHooks& hooks, const DataFileLookup& lookup) {
     DemoEffects effects = createEffects();
-    if (!createDisplay(displayWidth, displayHeight, displayBits, displayTitle, true)) {
+    if (!createDisplay(DisplayWidth, DisplayHeight, DisplayBits, displayTitle, true)) {
         destroyEffects(effects);
-        return exitNoDisplay;
+        return ExitNoDisplay;
     }
     // Looked up once the window stands: without a display, the one line that
     // says so is all the user gets.
@@ -205,7 +205,7 @@ int runMainSequence(const MainSequenceHooks& hooks, const DataFileLookup& lookup
     loadScript(paths.script.c_str());
     if (!waitBeforeTheSong()) {
         shutDown(effects);
-        return exitEnded;
+        return ExitEnded;
     }
     playerPlay();
 
@@ -233,7 +233,7 @@ int runMainSequence(const MainSequenceHooks& hooks, const DataFileLookup& lookup
     // the loop, not the user.
     const bool windowLost = !windowState.renderContextExists;
     shutDown(effects);
-    return windowLost ? exitNoDisplay : exitEnded;
+    return windowLost ? ExitNoDisplay : ExitEnded;
 }
 
 } // namespace korvanthe

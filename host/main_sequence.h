@@ -33,7 +33,7 @@ struct PictureFile {
 };
 
 // The pictures of texture slots 0 to 6, in load order; slots 7 to 15 stay empty.
-inline constexpr std::array<PictureFile, 7> pictureFiles{{
+inline constexpr std::array<PictureFile, 7> PictureFiles{{
     {0, "gridtile.tga", PictureReader::Targa, 256, 256},
     {1, "picture0.raw", PictureReader::RawRGB, 512, 256},
     {2, "picture1.raw", PictureReader::RawRGB, 512, 256},
@@ -43,9 +43,9 @@ inline constexpr std::array<PictureFile, 7> pictureFiles{{
     {6, "random.raw", PictureReader::RawRGB, 512, 256},
 }};
 
-inline constexpr int displayWidth = screenWidth;
-inline constexpr int displayHeight = screenHeight;
-inline constexpr int displayBits = 32;
+inline constexpr int DisplayWidth = ScreenWidth;
+inline constexpr int DisplayHeight = ScreenHeight;
+inline constexpr int DisplayBits = 32;
 inline constexpr const char* displayTitle = "Korvanthe";
 
 // Where a caller that owns time (the capture tool) steps in. Frame 0 is the
@@ -70,11 +70,11 @@ struct DataFileLookup {
     bool report = false;
 };
 
-// The paths of the song, the script and the pictures (in pictureFiles order).
+// The paths of the song, the script and the pictures (in PictureFiles order).
 struct DemoFilePaths {
     std::string song = songFileName;
     std::string script = scriptFileName;
-    std::array<std::string, pictureFiles.size()> pictures;
+    std::array<std::string, PictureFiles.size()> pictures;
     DemoFilePaths();
 };
 
@@ -89,12 +89,12 @@ DemoFilePaths findDemoFiles(const DataFileLookup& lookup);
 bool loadPictures(const DemoFilePaths& paths = {});
 
 // Exit statuses of the sequence.
-inline constexpr int exitEnded = 0;     // Escape, the close box or a quit signal
-inline constexpr int exitNoDisplay = 1; // no window or context, at start or on a toggle
+inline constexpr int ExitEnded = 0;     // Escape, the close box or a quit signal
+inline constexpr int ExitNoDisplay = 1; // no window or context, at start or on a toggle
 
 // Start-up, frame loop and shutdown, each once; returns the exit status.
 // A window that cannot be opened has been reported by the window code
-// already; the status then says so too (exitNoDisplay) rather than 0: a
+// already; the status then says so too (ExitNoDisplay) rather than 0: a
 // safety choice, so that a script or service manager that starts the demo
 // sees the failure. A SIGINT or SIGTERM
 // (host/quit_request.h) ends it like Escape, also during the second's wait

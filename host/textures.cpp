@@ -7,7 +7,7 @@
 
 namespace korvanthe {
 
-std::array<unsigned int, textureSlotCount> textures{};
+std::array<unsigned int, TextureSlotCount> textures{};
 
 namespace {
 
@@ -17,10 +17,10 @@ struct KeptPicture {
     int height = 0;
 };
 
-std::array<KeptPicture, textureSlotCount> keptPictures;
+std::array<KeptPicture, TextureSlotCount> keptPictures;
 
 bool slotInTable(int slot) {
-    return slot >= 0 && slot < textureSlotCount;
+    return slot >= 0 && slot < TextureSlotCount;
 }
 
 std::vector<uint8_t> rgbBytes(std::span<const uint32_t> pixels, int width, int height) {
@@ -69,7 +69,7 @@ void setPicture(int slot, std::span<const uint32_t> pixels, int width, int heigh
 }
 
 void uploadPicturesAgain() {
-    for (int slot = 0; slot < textureSlotCount; ++slot) {
+    for (int slot = 0; slot < TextureSlotCount; ++slot) {
         const KeptPicture& kept = keptPictures[slot];
         if (!kept.rgb.empty()) {
             textures[slot] = uploadRGB(kept.rgb, kept.width, kept.height);

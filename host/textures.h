@@ -9,11 +9,11 @@
 
 namespace korvanthe {
 
-inline constexpr int textureSlotCount = 16;
+inline constexpr int TextureSlotCount = 16;
 
 // OpenGL texture names by slot; 0 is an empty slot. Slots 0 to 6 hold the
 // demo's pictures once the main sequence has set them.
-extern std::array<unsigned int, textureSlotCount> textures;
+extern std::array<unsigned int, TextureSlotCount> textures;
 
 // Makes a texture of width x height pixels in the current context: RGB (the
 // top byte of each word is dropped), linear filtering both ways, no mipmaps,

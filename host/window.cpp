@@ -14,7 +14,7 @@ namespace {
 constexpr const char* windowClassName = "OpenGL";
 constexpr const char* errorCaption = "Error";
 // Depth wish of the pixel format; backends give at least 24 bits.
-constexpr int depthBits = 32;
+constexpr int DepthBits = 32;
 
 void showError(const char* text) {
     platformMessageBox(text, errorCaption, MessageBoxStyle::StopOk);
@@ -163,7 +163,7 @@ bool openWindow(const char* title, int width, int height, int bits, bool fullscr
         return false;
     }
 
-    const WindowRequest request{windowClassName,       title, width, height, bits, depthBits,
+    const WindowRequest request{windowClassName,       title, width, height, bits, DepthBits,
                                 windowState.fullscreen};
     const WindowStep failed = platformCreateWindow(request);
     if (failed != WindowStep::None) {
@@ -261,7 +261,7 @@ bool pumpFrame() {
         }
         windowProcedure(message);
     }
-    if (windowState.keyDown[keyEscape]) {
+    if (windowState.keyDown[KeyEscape]) {
         return false;
     }
     if (!windowState.renderContextExists) {
@@ -269,8 +269,8 @@ bool pumpFrame() {
     }
     platformSwapBuffers();
     paceFrame();
-    if (windowState.keyDown[keySpace]) {
-        windowState.keyDown[keySpace] = false;
+    if (windowState.keyDown[KeySpace]) {
+        windowState.keyDown[KeySpace] = false;
         return platformTogglesInPlace() ? toggleInPlace() : toggleByReopening();
     }
     return true;

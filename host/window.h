@@ -12,8 +12,8 @@
 
 namespace korvanthe {
 
-inline constexpr int keyEscape = 27; // virtual-key codes
-inline constexpr int keySpace = 32;
+inline constexpr int KeyEscape = 27; // virtual-key codes
+inline constexpr int KeySpace = 32;
 
 // The window state, one for the program.
 struct WindowState {

@@ -7,7 +7,7 @@ namespace korvanthe {
 EffectRegistry effectRegistry{};
 
 bool registerEffect(Effect& effect, const char* name) {
-    if (effectRegistry.count >= maxEffects) {
+    if (effectRegistry.count >= MaxEffects) {
         return false;
     }
     std::strncpy(effect.name, name, sizeof(effect.name) - 1);

@@ -8,13 +8,13 @@
 
 namespace korvanthe {
 
-inline constexpr int maxEffects = 32;
+inline constexpr int MaxEffects = 32;
 
 // One registry for the program. Slot i of effectStartTime belongs to
 // effects[i]; only "resettimer" sets it (platformMilliseconds units).
 struct EffectRegistry {
-    std::array<Effect*, maxEffects> effects;
-    std::array<uint32_t, maxEffects> effectStartTime;
+    std::array<Effect*, MaxEffects> effects;
+    std::array<uint32_t, MaxEffects> effectStartTime;
     int count;
 };
 

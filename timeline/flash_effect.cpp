@@ -29,9 +29,9 @@ void FlashEffect::render() {
     glColor3f(brightness, brightness, brightness);
     glBegin(GL_QUADS);
     glVertex3f(0.0f, 0.0f, 0.0f);
-    glVertex3f(0.0f, screenPixelsHigh, 0.0f);
-    glVertex3f(screenPixelsWide, screenPixelsHigh, 0.0f);
-    glVertex3f(screenPixelsWide, 0.0f, 0.0f);
+    glVertex3f(0.0f, ScreenPixelsHigh, 0.0f);
+    glVertex3f(ScreenPixelsWide, ScreenPixelsHigh, 0.0f);
+    glVertex3f(ScreenPixelsWide, 0.0f, 0.0f);
     glEnd();
 }
 

@@ -11,7 +11,7 @@ void drawLayers() {
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    for (int layer = 0; layer < drawnLayers; layer++) {
+    for (int layer = 0; layer < DrawnLayers; layer++) {
         for (int i = 0; i < effectRegistry.count; i++) {
             Effect& effect = *effectRegistry.effects[i];
             if (!effect.active || effect.layer != layer) {

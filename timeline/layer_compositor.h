@@ -3,7 +3,7 @@
 
 namespace korvanthe {
 
-inline constexpr int drawnLayers = 32;
+inline constexpr int DrawnLayers = 32;
 
 // Clears colour to black and depth to 1, then for layers 0 to 31 renders each
 // active effect of that layer in slot order, after its own depth clear, with

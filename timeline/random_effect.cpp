@@ -10,11 +10,11 @@ namespace korvanthe {
 
 namespace {
 
-constexpr int gridTileSlot = 0;
-constexpr double aspect4by3 = 4.0 / 3.0;
-constexpr double nearPlane = static_cast<double>(0.1f); // single-precision 0.1
-constexpr double farPlane = 100.0;
-constexpr float planeBrightness = 0.2f;
+constexpr int GridTileSlot = 0;
+constexpr double Aspect4by3 = 4.0 / 3.0;
+constexpr double NearPlane = static_cast<double>(0.1f); // single-precision 0.1
+constexpr double FarPlane = 100.0;
+constexpr float PlaneBrightness = 0.2f;
 
 // Three sheets of six planes each, h = -3 to 2 (no plane at +3), spanning
 // -3 to 3, each with the whole picture on it.
@@ -83,11 +83,11 @@ void RandomEffect::render() {
     double t = elapsed;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(120.0 + 40.0 * std::sin(0.0023425345 * t), aspect4by3, nearPlane, farPlane);
+    gluPerspective(120.0 + 40.0 * std::sin(0.0023425345 * t), Aspect4by3, NearPlane, FarPlane);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 
-    glBindTexture(GL_TEXTURE_2D, textureNameOfSlot(gridTileSlot));
+    glBindTexture(GL_TEXTURE_2D, textureNameOfSlot(GridTileSlot));
     glEnable(GL_TEXTURE_2D);
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_TEST);
@@ -96,7 +96,7 @@ void RandomEffect::render() {
 
     RandomEye eye = randomEffectEye(elapsed, approach);
     gluLookAt(eye.x, eye.y, eye.z, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
-    glColor3f(planeBrightness, planeBrightness, planeBrightness);
+    glColor3f(PlaneBrightness, PlaneBrightness, PlaneBrightness);
 
     // The three turns accumulate: pass 2 is turned by the sum of all three.
     for (int offset = 0; offset <= 200; offset += 100) {

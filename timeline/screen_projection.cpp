@@ -7,7 +7,7 @@ namespace korvanthe {
 void setScreenPixelProjection() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(0.0, screenPixelsWide, screenPixelsHigh, 0.0, -1.0, 1.0);
+    glOrtho(0.0, ScreenPixelsWide, ScreenPixelsHigh, 0.0, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }

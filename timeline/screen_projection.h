@@ -5,8 +5,8 @@
 
 namespace korvanthe {
 
-inline constexpr float screenPixelsWide = static_cast<float>(screenWidth);
-inline constexpr float screenPixelsHigh = static_cast<float>(screenHeight);
+inline constexpr float ScreenPixelsWide = static_cast<float>(ScreenWidth);
+inline constexpr float ScreenPixelsHigh = static_cast<float>(ScreenHeight);
 
 // Projection: one unit per screen pixel, origin top left, y growing
 // downwards, z from -1 to 1; modelview: identity. Context current.

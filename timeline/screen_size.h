@@ -6,7 +6,7 @@
 
 namespace korvanthe {
 
-inline constexpr int screenWidth = 640;
-inline constexpr int screenHeight = 480;
+inline constexpr int ScreenWidth = 640;
+inline constexpr int ScreenHeight = 480;
 
 } // namespace korvanthe

@@ -10,7 +10,7 @@ namespace korvanthe {
 
 namespace {
 
-constexpr int maxWordLength = 31;
+constexpr int MaxWordLength = 31;
 
 // A character stream that knows its line, for the warnings.
 struct ScriptScanner {
@@ -85,14 +85,14 @@ bool readWord(ScriptScanner& scanner, char (&word)[32], bool& tooLong) {
     int c;
     while ((c = peekChar(scanner)) != EOF && !isSpace(c)) {
         takeChar(scanner);
-        if (length < maxWordLength) {
+        if (length < MaxWordLength) {
             word[length] = static_cast<char>(c);
         } else {
             tooLong = true;
         }
         length++;
     }
-    word[length < maxWordLength ? length : maxWordLength] = '\0';
+    word[length < MaxWordLength ? length : MaxWordLength] = '\0';
     return length > 0;
 }
 
@@ -165,18 +165,18 @@ int loadScript(const char* path) {
                          path, line, problem);
             break;
         }
-        if (scriptTable.count == maxScriptEntries) {
+        if (scriptTable.count == MaxScriptEntries) {
             std::fprintf(stderr,
                          "%s:%d: warning: more than %d entries; this one and the rest are "
                          "ignored\n",
-                         path, entryLine, maxScriptEntries);
+                         path, entryLine, MaxScriptEntries);
             break;
         }
         if (tooLong) {
             std::fprintf(stderr,
                          "%s:%d: warning: a name or command word longer than %d characters; "
                          "entry skipped\n",
-                         path, entryLine, maxWordLength);
+                         path, entryLine, MaxWordLength);
             continue;
         }
         entry.event.command = commandCode(command);

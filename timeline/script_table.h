@@ -18,11 +18,11 @@ struct ScriptEntry {
     bool fired;    // set once delivered, never cleared
 };
 
-inline constexpr int maxScriptEntries = 260;
+inline constexpr int MaxScriptEntries = 260;
 
 // Filled once by loadScript in file order.
 struct ScriptTable {
-    std::array<ScriptEntry, maxScriptEntries> entries;
+    std::array<ScriptEntry, MaxScriptEntries> entries;
     int count;
 };
 

@@ -8,11 +8,11 @@
 namespace korvanthe {
 
 namespace {
-constexpr int tallStripSlot = 5;
+constexpr int TallStripSlot = 5;
 }
 
 void ScrollEffect::reset() {
-    texture = tallStripSlot;
+    texture = TallStripSlot;
     step = 0;
 }
 
@@ -40,11 +40,11 @@ void ScrollEffect::render() {
     glTexCoord2f(0.0f, top);
     glVertex3f(0.0f, 0.0f, 0.0f);
     glTexCoord2f(0.0f, bottom);
-    glVertex3f(0.0f, screenPixelsHigh, 0.0f);
+    glVertex3f(0.0f, ScreenPixelsHigh, 0.0f);
     glTexCoord2f(1.0f, bottom);
-    glVertex3f(screenPixelsWide, screenPixelsHigh, 0.0f);
+    glVertex3f(ScreenPixelsWide, ScreenPixelsHigh, 0.0f);
     glTexCoord2f(1.0f, top);
-    glVertex3f(screenPixelsWide, 0.0f, 0.0f);
+    glVertex3f(ScreenPixelsWide, 0.0f, 0.0f);
     glEnd();
 }
 

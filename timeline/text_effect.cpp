@@ -9,9 +9,9 @@ namespace korvanthe {
 
 namespace {
 
-constexpr int firstPictureSlot = 1;
-constexpr int maxCopies = 10;
-constexpr float copyWideningPixels = 5.0f; // per copy, on each side
+constexpr int FirstPictureSlot = 1;
+constexpr int MaxCopies = 10;
+constexpr float CopyWideningPixels = 5.0f; // per copy, on each side
 
 } // namespace
 
@@ -39,28 +39,28 @@ void TextEffect::render() {
     int count = static_cast<int>(10.0 - 0.02 * elapsed);
     if (count < 1) {
         count = 1;
-    } else if (count > maxCopies) {
-        count = maxCopies;
+    } else if (count > MaxCopies) {
+        count = MaxCopies;
     }
     glColor3f(1.0f, 1.0f, 1.0f);
-    glBindTexture(GL_TEXTURE_2D, textureNameOfSlot(int64_t{firstPictureSlot} + step));
-    float brightness = static_cast<float>((maxCopies - count) * 0.1);
+    glBindTexture(GL_TEXTURE_2D, textureNameOfSlot(int64_t{FirstPictureSlot} + step));
+    float brightness = static_cast<float>((MaxCopies - count) * 0.1);
 
     glBegin(GL_QUADS);
     for (int i = 0; i < count; i++) {
-        float widening = copyWideningPixels * static_cast<float>(i);
+        float widening = CopyWideningPixels * static_cast<float>(i);
         glColor3f(brightness, brightness, brightness);
         glTexCoord2f(0.0f, 0.0f);
         glVertex3f(-widening, 0.0f, 0.0f);
         glColor3f(brightness, brightness, brightness);
         glTexCoord2f(0.0f, 1.0f);
-        glVertex3f(-widening, screenPixelsHigh, 0.0f);
+        glVertex3f(-widening, ScreenPixelsHigh, 0.0f);
         glColor3f(brightness, brightness, brightness);
         glTexCoord2f(1.0f, 1.0f);
-        glVertex3f(screenPixelsWide + widening, screenPixelsHigh, 0.0f);
+        glVertex3f(ScreenPixelsWide + widening, ScreenPixelsHigh, 0.0f);
         glColor3f(brightness, brightness, brightness);
         glTexCoord2f(1.0f, 0.0f);
-        glVertex3f(screenPixelsWide + widening, 0.0f, 0.0f);
+        glVertex3f(ScreenPixelsWide + widening, 0.0f, 0.0f);
     }
     glEnd();
 }

@@ -29,8 +29,8 @@
 namespace korvanthe {
 
 // The demo's screen size.
-inline constexpr int headlessWidth = screenWidth;
-inline constexpr int headlessHeight = screenHeight;
+inline constexpr int HeadlessWidth = ScreenWidth;
+inline constexpr int HeadlessHeight = ScreenHeight;
 
 // Makes a 640 x 480 offscreen compatibility context current on the calling
 // thread, with the framebuffer object bound and the viewport (0, 0, 640, 480).

@@ -254,7 +254,7 @@ bool openHeadlessContext() {
         return makeOffscreenContextCurrent();
     }
     closeHeadlessContext();
-    const WindowRequest request{"OpenGL", "Korvanthe", headlessWidth, headlessHeight,
+    const WindowRequest request{"OpenGL", "Korvanthe", HeadlessWidth, HeadlessHeight,
                                 32,       24,          false};
     const WindowStep failed = platformCreateWindow(request);
     if (failed != WindowStep::None) {
@@ -263,7 +263,7 @@ bool openHeadlessContext() {
         closeHeadlessContext();
         return false;
     }
-    glViewport(0, 0, headlessWidth, headlessHeight);
+    glViewport(0, 0, HeadlessWidth, HeadlessHeight);
     return true;
 }
 

@@ -39,7 +39,7 @@ SdlWindowState state;
 
 // How often an idle message queue is used to compare the window's real size
 // with the one the window code knows.
-constexpr Uint32 sizeCheckMilliseconds = 250;
+constexpr Uint32 SizeCheckMilliseconds = 250;
 
 // Win32 virtual-key codes for the SDL keys that have one here; -1 otherwise.
 int virtualKey(SDL_Keycode key) {
@@ -100,7 +100,7 @@ void drawableSize(int& width, int& height) {
 // then while no message waits, since each check asks the X server.
 bool unreportedResize(WindowMessage& message) {
     const Uint32 now = SDL_GetTicks();
-    if (state.window == nullptr || now - state.lastSizeCheck < sizeCheckMilliseconds) {
+    if (state.window == nullptr || now - state.lastSizeCheck < SizeCheckMilliseconds) {
         return false;
     }
     state.lastSizeCheck = now;

@@ -37,7 +37,7 @@ struct ShowFrame {
 
 // The effects' clock starts an hour in, as the capture's does: a flash that
 // no entry restarted is long dark.
-constexpr int64_t showClockOriginMs = 3'600'000;
+constexpr int64_t ShowClockOriginMs = 3'600'000;
 
 // Replays `lines` over the rendered song at `fps`: the position of each frame
 // is the stamp of the block sounding at the frame's time.
@@ -57,7 +57,7 @@ inline std::vector<ShowFrame> replayShow(const std::vector<assetgen::ScriptLine>
                render.blocks[block + 1].firstFrame <= soundFrame) {
             ++block;
         }
-        state.nowMs = showClockOriginMs + frame * 1000 / fps;
+        state.nowMs = ShowClockOriginMs + frame * 1000 / fps;
         // The first frame also delivers the entries at 0:0, as the demo's
         // first call does before it asks for a position.
         const std::array<std::pair<int, int>, 2> positions = {

@@ -1,4 +1,4 @@
-// The generated show, replayed frame by frame at 60 fps against the song's
+// The generated show, replayed frame by frame at 60 Fps against the song's
 // row times: no more than three flashes in any one second, words never over
 // the lattice or the scroll, and the closing picture at the end.
 #include <gtest/gtest.h>
@@ -12,13 +12,13 @@
 namespace korvanthe {
 namespace {
 
-constexpr int fps = 60;
+constexpr int Fps = 60;
 // The text's pictures: 1 + step is the slot it draws.
-constexpr int closingStep = 5; // "random.raw", the greetings
+constexpr int ClosingStep = 5; // "random.raw", the greetings
 
 const std::vector<testing::ShowFrame>& show() {
     static const std::vector<testing::ShowFrame> frames =
-        testing::replayShow(assetgen::makeTimeline(), testing::soundtrackRender(), fps);
+        testing::replayShow(assetgen::makeTimeline(), testing::soundtrackRender(), Fps);
     return frames;
 }
 
@@ -29,11 +29,11 @@ TEST(Show, NoMoreThanThreeFlashesInAnySecond) {
     for (const testing::ShowFrame& frame : show()) {
         level.push_back(brightness.at(frame));
     }
-    const testing::FlashCount count = testing::countFlashes(level, fps);
+    const testing::FlashCount count = testing::countFlashes(level, Fps);
     const testing::ShowFrame& worst = show()[static_cast<size_t>(count.mostAt)];
     std::printf("at most %d flashes in one second, from %.2f s (%d:%d)\n", count.most,
-                static_cast<double>(count.mostAt) / fps, worst.order, worst.row);
-    EXPECT_LE(count.most, 3) << "from " << static_cast<double>(count.mostAt) / fps << " s, at "
+                static_cast<double>(count.mostAt) / Fps, worst.order, worst.row);
+    EXPECT_LE(count.most, 3) << "from " << static_cast<double>(count.mostAt) / Fps << " s, at "
                              << worst.order << ":" << worst.row;
 }
 
@@ -42,7 +42,7 @@ TEST(Show, CountsTheFlashesItIsShown) {
     // 400 ms is not; changes smaller than a tenth, or between bright states,
     // are no flashes.
     auto curve = [](int periodFrames, double low, double high) {
-        std::vector<double> level(static_cast<size_t>(3 * fps), low);
+        std::vector<double> level(static_cast<size_t>(3 * Fps), low);
         for (size_t i = 0; i < level.size(); i += static_cast<size_t>(periodFrames)) {
             for (int k = 0; k < 15 && i + k < level.size(); ++k) {
                 level[i + k] = high - (high - low) * k / 15.0;
@@ -50,10 +50,10 @@ TEST(Show, CountsTheFlashesItIsShown) {
         }
         return level;
     };
-    EXPECT_EQ(testing::countFlashes(curve(15, 0.0, 1.0), fps).most, 4);
-    EXPECT_LE(testing::countFlashes(curve(24, 0.0, 1.0), fps).most, 3);
-    EXPECT_EQ(testing::countFlashes(curve(15, 0.3, 0.38), fps).most, 0);
-    EXPECT_EQ(testing::countFlashes(curve(15, 0.85, 1.0), fps).most, 0);
+    EXPECT_EQ(testing::countFlashes(curve(15, 0.0, 1.0), Fps).most, 4);
+    EXPECT_LE(testing::countFlashes(curve(24, 0.0, 1.0), Fps).most, 3);
+    EXPECT_EQ(testing::countFlashes(curve(15, 0.3, 0.38), Fps).most, 0);
+    EXPECT_EQ(testing::countFlashes(curve(15, 0.85, 1.0), Fps).most, 0);
 }
 
 TEST(Show, WordsAreShownOnlyOverBlack) {
@@ -79,14 +79,14 @@ TEST(Show, EndsOnTheClosingPictureInSilence) {
     const testing::ShowFrame& last = show().back();
     EXPECT_EQ(last.order, assetgen::silenceOrder());
     EXPECT_TRUE(last.text.drawn());
-    EXPECT_EQ(last.text.step, closingStep);
+    EXPECT_EQ(last.text.step, ClosingStep);
     EXPECT_FALSE(last.random.drawn());
     EXPECT_FALSE(last.scroll.drawn());
     // The closing picture arrives with the ending and stays from then on.
     const int ending = assetgen::silenceOrder() - 1;
     bool arrived = false;
     for (const testing::ShowFrame& frame : show()) {
-        if (frame.text.drawn() && frame.text.step == closingStep) {
+        if (frame.text.drawn() && frame.text.step == ClosingStep) {
             if (!arrived) {
                 EXPECT_EQ(frame.order, ending);
             }

@@ -34,7 +34,7 @@ TEST(Timeline, OurReaderTakesEveryLine) {
     int count = loadScript(path.string().c_str());
     std::filesystem::remove(path);
     ASSERT_EQ(count, static_cast<int>(lines.size()));
-    EXPECT_LE(lines.size(), static_cast<size_t>(maxScriptEntries));
+    EXPECT_LE(lines.size(), static_cast<size_t>(MaxScriptEntries));
     std::set<std::string> names;
     std::set<int> commands;
     for (int i = 0; i < scriptTable.count; ++i) {

@@ -26,10 +26,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int fps = 50;
-constexpr int64_t rowFrames = 6 * 882;
-constexpr int64_t noteSoundFrame = 8 * rowFrames; // row 8
-constexpr int64_t blockFrames = 884;
+constexpr int Fps = 50;
+constexpr int64_t RowFrames = 6 * 882;
+constexpr int64_t NoteSoundFrame = 8 * RowFrames; // row 8
+constexpr int64_t BlockFrames = 884;
 
 // Text steps three times at 0:4 (to the title picture), the flash starts at
 // the note, and the title arrives at row 24.
@@ -112,7 +112,7 @@ class CaptureTimeline : public ::testing::Test {
     static int capture(const std::string& output, double seconds) {
         const std::string command = "cd '" + folder.string() +
                                     "' && '" KORVANTHE_BINARY_DIR "/bin/korvanthe-capture' -o " +
-                                    output + " --fps " + std::to_string(fps) + " --seconds " +
+                                    output + " --fps " + std::to_string(Fps) + " --seconds " +
                                     std::to_string(seconds) + " 2>capture-" + output + ".log";
         return std::system(command.c_str());
     }
@@ -161,7 +161,7 @@ void CaptureTimeline::expectEveryFrameAndTheSoundOfTheSameSpan() {
     SCOPED_TRACE("every frame and the sound of the same span");
     EXPECT_TRUE(fs::exists(folder / "frames" / "frame_000179.png"));
     EXPECT_FALSE(fs::exists(folder / "frames" / "frame_000180.png"));
-    EXPECT_EQ(sound("frames").size(), static_cast<size_t>(180 * 44100 / fps * 2));
+    EXPECT_EQ(sound("frames").size(), static_cast<size_t>(180 * 44100 / Fps * 2));
 }
 
 void CaptureTimeline::expectFramesShowWhatTheTimelineSaysAtTheirTime() {
@@ -216,13 +216,13 @@ void CaptureTimeline::expectRowSoundsWhenItsPictureShows() {
     }
     // The note starts with the tick of row 8 (a volume ramp may keep its
     // first frames at 0).
-    ASSERT_GE(firstSound, noteSoundFrame);
-    EXPECT_LT(firstSound, noteSoundFrame + 200);
+    ASSERT_GE(firstSound, NoteSoundFrame);
+    EXPECT_LT(firstSound, NoteSoundFrame + 200);
     // The flash's first frame (48, at 0.96 s) is at most one block ahead
     // of the sound, and never a frame behind it.
-    const int64_t flashFrame = 48 * 44100 / fps;
-    EXPECT_LE(firstSound - flashFrame, blockFrames);
-    EXPECT_GT(firstSound - flashFrame + 44100 / fps, 0);
+    const int64_t flashFrame = 48 * 44100 / Fps;
+    EXPECT_LE(firstSound - flashFrame, BlockFrames);
+    EXPECT_GT(firstSound - flashFrame + 44100 / Fps, 0);
 }
 
 void CaptureTimeline::expectSameFilesGiveTheSameBytes() {
@@ -237,7 +237,7 @@ void CaptureTimeline::expectSameFilesGiveTheSameBytes() {
     }
     const std::vector<int16_t> full = sound("frames");
     const std::vector<int16_t> part = sound("again");
-    ASSERT_EQ(part.size(), static_cast<size_t>(60 * 44100 / fps * 2));
+    ASSERT_EQ(part.size(), static_cast<size_t>(60 * 44100 / Fps * 2));
     EXPECT_TRUE(std::equal(part.begin(), part.end(), full.begin()));
 }
 

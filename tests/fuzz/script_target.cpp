@@ -50,7 +50,7 @@ void fuzzScript(const uint8_t* data, size_t size) {
     registerDemoEffects(effects);
     const std::string path = writeScratchFile("script.scp", data, size);
     const int stored = loadScript(path.c_str());
-    require(stored >= 0 && stored <= maxScriptEntries && stored == scriptTable.count,
+    require(stored >= 0 && stored <= MaxScriptEntries && stored == scriptTable.count,
             "entry count");
 
     // Every position that an entry names, in play order, as the frame loop

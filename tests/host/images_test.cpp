@@ -17,7 +17,7 @@
 namespace korvanthe {
 namespace {
 
-constexpr uint32_t untouched = 0xDEADBEEFu; // what the buffer held before reading
+constexpr uint32_t Untouched = 0xDEADBEEFu; // what the buffer held before reading
 
 class ImagesTest : public ::testing::Test {
   protected:
@@ -65,7 +65,7 @@ std::vector<uint8_t> boundTexels(int width, int height) {
 
 TEST_F(ImagesTest, RawPixelsAreRedGreenBlue) {
     const std::string path = write("two.raw", {255, 0, 0, 0, 0, 255});
-    std::vector<uint32_t> pixels(2, untouched);
+    std::vector<uint32_t> pixels(2, Untouched);
     EXPECT_TRUE(readRawRGB(path.c_str(), pixels, 2, 1));
     EXPECT_EQ(pixels, (std::vector<uint32_t>{0xFF0000u, 0x0000FFu}));
 }
@@ -84,9 +84,9 @@ TEST_F(ImagesTest, TargaPixelsAreStoredBlueGreenRedInFileRowOrder) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = write("picture.tga", targa(1, 2, c.depth, c.data));
-        std::vector<uint32_t> pixels(3, untouched); // one word more than the picture
+        std::vector<uint32_t> pixels(3, Untouched); // one word more than the picture
         EXPECT_TRUE(readTarga(path.c_str(), pixels));
-        EXPECT_EQ(pixels, (std::vector<uint32_t>{c.words[0], c.words[1], untouched}));
+        EXPECT_EQ(pixels, (std::vector<uint32_t>{c.words[0], c.words[1], Untouched}));
     }
 }
 
@@ -98,11 +98,11 @@ TEST_F(ImagesTest, UnreadableTargaFilesLeaveTheBufferAsItWasOrBlack) {
         bool complete; // an empty picture is complete
     };
     const Case cases[] = {
-        {"width 0 stores nothing", targa(0, 2, 24, {1, 2, 3}), {untouched, untouched}, true},
-        {"height 0 stores nothing", targa(2, 0, 24, {1, 2, 3}), {untouched, untouched}, true},
+        {"width 0 stores nothing", targa(0, 2, 24, {1, 2, 3}), {Untouched, Untouched}, true},
+        {"height 0 stores nothing", targa(2, 0, 24, {1, 2, 3}), {Untouched, Untouched}, true},
         {"16-bit depth is left alone",
          targa(2, 1, 16, {1, 2, 3, 4}),
-         {untouched, untouched},
+         {Untouched, Untouched},
          false},
         {"short pixel data: the rest black", targa(2, 1, 24, {1, 2, 3, 4}), {0x030201u, 0}, false},
         {"short header: all black", {0, 0, 2, 0, 0}, {0, 0}, false},
@@ -110,22 +110,22 @@ TEST_F(ImagesTest, UnreadableTargaFilesLeaveTheBufferAsItWasOrBlack) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = write("bad.tga", c.file);
-        std::vector<uint32_t> pixels(2, untouched);
+        std::vector<uint32_t> pixels(2, Untouched);
         EXPECT_EQ(readTarga(path.c_str(), pixels), c.complete);
         EXPECT_EQ(pixels, c.after);
     }
-    std::vector<uint32_t> pixels(2, untouched);
+    std::vector<uint32_t> pixels(2, Untouched);
     EXPECT_FALSE(readTarga(missing().c_str(), pixels));
     EXPECT_EQ(pixels, (std::vector<uint32_t>{0, 0}));
 }
 
 TEST_F(ImagesTest, ShortOrMissingRawFilesLeaveTheMissingPixelsBlack) {
     const std::string path = write("short.raw", {1, 2, 3, 4, 5});
-    std::vector<uint32_t> pixels(3, untouched);
+    std::vector<uint32_t> pixels(3, Untouched);
     EXPECT_FALSE(readRawRGB(path.c_str(), pixels, 3, 1));
     EXPECT_EQ(pixels, (std::vector<uint32_t>{0x010203u, 0, 0}));
 
-    pixels.assign(3, untouched);
+    pixels.assign(3, Untouched);
     EXPECT_FALSE(readRawRGB(missing().c_str(), pixels, 3, 1));
     EXPECT_EQ(pixels, (std::vector<uint32_t>{0, 0, 0}));
 }
@@ -135,10 +135,10 @@ TEST_F(ImagesTest, ReadersNeverWritePastTheCallersBuffer) {
     std::vector<uint8_t> data(4 * 4 * 3, 7);
     const std::string tga = write("big.tga", targa(4, 4, 24, data));
     const std::string raw = write("big.raw", data);
-    std::vector<uint32_t> pixels(3, untouched);
+    std::vector<uint32_t> pixels(3, Untouched);
     EXPECT_FALSE(readTarga(tga.c_str(), pixels));
     EXPECT_EQ(pixels, (std::vector<uint32_t>(3, 0x070707u)));
-    pixels.assign(3, untouched);
+    pixels.assign(3, Untouched);
     EXPECT_FALSE(readRawRGB(raw.c_str(), pixels, 4, 4));
     EXPECT_EQ(pixels, (std::vector<uint32_t>(3, 0x070707u)));
 }

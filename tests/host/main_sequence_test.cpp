@@ -32,7 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint32_t clockStart = 1'000'000;
+constexpr uint32_t ClockStart = 1'000'000;
 
 // Tests of several builds may run at once: each process gets a folder of its own.
 int processId() {
@@ -60,7 +60,7 @@ class MainSequence : public ::testing::Test {
         fs::create_directories(folder);
         fs::current_path(folder);
         resetHeadlessWindowSystem();
-        setVirtualMilliseconds(clockStart);
+        setVirtualMilliseconds(ClockStart);
     }
 
     void TearDown() override {
@@ -80,12 +80,12 @@ class MainSequence : public ::testing::Test {
     static void runFrames(int64_t frames, const std::function<void(int64_t)>& look) {
         MainSequenceHooks hooks;
         hooks.beforeFrame = [](int64_t frame) {
-            setVirtualMilliseconds(clockStart + static_cast<uint32_t>(frame) * 500);
+            setVirtualMilliseconds(ClockStart + static_cast<uint32_t>(frame) * 500);
         };
         hooks.afterFrame = [&](int64_t frame) {
             look(frame);
             if (frame + 1 == frames) {
-                injectKey(keyEscape, true);
+                injectKey(KeyEscape, true);
             }
         };
         EXPECT_EQ(runMainSequence(hooks), 0);
@@ -98,7 +98,7 @@ class MainSequence : public ::testing::Test {
 TEST_F(MainSequence, BuildsTheDemoAndTearsItDown) {
     writeText("random.scp", "0:0 flash start 0 0 0\n");
     std::vector<std::string> names;
-    std::array<unsigned int, textureSlotCount> slots{};
+    std::array<unsigned int, TextureSlotCount> slots{};
     runFrames(1, [&](int64_t) {
         for (int i = 0; i < effectRegistry.count; ++i) {
             names.push_back(effectRegistry.effects[i]->name);
@@ -108,7 +108,7 @@ TEST_F(MainSequence, BuildsTheDemoAndTearsItDown) {
     // Registry order is delivery and drawing order.
     EXPECT_EQ(names, (std::vector<std::string>{"random", "flash", "text", "scroll"}));
     // Missing picture files still give textures (black ones) in slots 0 to 6.
-    for (int slot = 0; slot < textureSlotCount; ++slot) {
+    for (int slot = 0; slot < TextureSlotCount; ++slot) {
         EXPECT_EQ(slots[slot] != 0, slot <= 6) << "slot " << slot;
     }
     // Afterwards nothing refers to the destroyed effects or the closed window.
@@ -118,7 +118,7 @@ TEST_F(MainSequence, BuildsTheDemoAndTearsItDown) {
 }
 
 TEST_F(MainSequence, EscapeFirstEndsAfterOneFrameThatIsNeverShown) {
-    injectKey(keyEscape, true);
+    injectKey(KeyEscape, true);
     int drawn = 0;
     MainSequenceHooks hooks;
     hooks.afterFrame = [&](int64_t) { ++drawn; };
@@ -177,7 +177,7 @@ TEST_F(MainSequence, AStartWithoutAWindowEndsWithAFailureStatus) {
     int drawn = 0;
     MainSequenceHooks hooks;
     hooks.afterFrame = [&](int64_t) { ++drawn; };
-    EXPECT_EQ(runMainSequence(hooks), exitNoDisplay);
+    EXPECT_EQ(runMainSequence(hooks), ExitNoDisplay);
     EXPECT_EQ(drawn, 0);
     EXPECT_FALSE(headlessWindowExists());
 }
@@ -188,7 +188,7 @@ TEST_F(MainSequence, AQuitSignalEndsTheDemoLikeEscape) {
     int drawn = 0;
     MainSequenceHooks hooks;
     hooks.afterFrame = [&](int64_t) { ++drawn; };
-    EXPECT_EQ(runMainSequence(hooks), exitEnded);
+    EXPECT_EQ(runMainSequence(hooks), ExitEnded);
     EXPECT_EQ(drawn, 0);
     EXPECT_EQ(quitSignal(), SIGTERM);
     EXPECT_FALSE(headlessWindowExists());
@@ -203,7 +203,7 @@ TEST_F(MainSequence, AQuitSignalEndsTheDemoLikeEscape) {
             std::raise(SIGINT);
         }
     };
-    EXPECT_EQ(runMainSequence(hooks), exitEnded);
+    EXPECT_EQ(runMainSequence(hooks), ExitEnded);
     EXPECT_EQ(drawn, 3);
     EXPECT_EQ(headlessSwapCount(), 2);
     EXPECT_EQ(quitSignal(), SIGINT);

@@ -93,7 +93,7 @@ TEST_F(WindowTest, PumpFrameStopsOnQuitEscapeOrCloseRequest) {
     };
     const Case cases[] = {
         {"quit", [] { injectQuit(); }, 0},
-        {"escape down", [] { injectKey(keyEscape, true); }, 0},
+        {"escape down", [] { injectKey(KeyEscape, true); }, 0},
         // The close request posts a quit request that the next pump takes.
         {"close box", [] { injectCloseRequest(); }, 1},
         // One message per pump; a key outside the table is ignored.
@@ -101,7 +101,7 @@ TEST_F(WindowTest, PumpFrameStopsOnQuitEscapeOrCloseRequest) {
          [] {
              injectKey('A', true);
              injectKey(300, true);
-             injectKey(keyEscape, true);
+             injectKey(KeyEscape, true);
          },
          2},
     };
@@ -123,11 +123,11 @@ TEST_F(WindowTest, EscapeStopsBeforeTheSwapUntilReleased) {
     ASSERT_TRUE(open(false));
     EXPECT_TRUE(pumpFrame()); // nothing waiting: shows a frame
     EXPECT_EQ(headlessSwapCount(), 1);
-    injectKey(keyEscape, true);
+    injectKey(KeyEscape, true);
     EXPECT_FALSE(pumpFrame()); // the last frame drawn is not shown
     EXPECT_FALSE(pumpFrame()); // still held, no message waiting
     EXPECT_EQ(headlessSwapCount(), 1);
-    injectKey(keyEscape, false);
+    injectKey(KeyEscape, false);
     EXPECT_TRUE(pumpFrame());
 }
 
@@ -162,13 +162,13 @@ TEST_F(WindowTest, SpaceTogglesInPlaceAndBackKeepingTheContext) {
     EXPECT_FALSE(headlessCursorShown());
     setPicture(0, std::vector<uint32_t>{0x0000FFu}, 1, 1);
     const unsigned int name = textures[0];
-    injectKey(keySpace, true);
+    injectKey(KeySpace, true);
     EXPECT_TRUE(pumpFrame());
     EXPECT_FALSE(windowState.fullscreen);
     EXPECT_FALSE(headlessFullscreen());
     EXPECT_TRUE(headlessCursorShown());
-    EXPECT_FALSE(windowState.keyDown[keySpace]); // the toggle clears the key
-    injectKey(keySpace, true);                   // so an auto-repeat toggles again
+    EXPECT_FALSE(windowState.keyDown[KeySpace]); // the toggle clears the key
+    injectKey(KeySpace, true);                   // so an auto-repeat toggles again
     EXPECT_TRUE(pumpFrame());
     EXPECT_TRUE(headlessFullscreen());
     EXPECT_EQ(textures[0], name);
@@ -180,7 +180,7 @@ TEST_F(WindowTest, ToggleThatReplacesTheContextUploadsThePicturesAgain) {
     ASSERT_TRUE(open(false));
     setPicture(0, std::vector<uint32_t>{0x123456u}, 1, 1);
     ASSERT_EQ(drawTopRows(1, true), 0x123456u);
-    injectKey(keySpace, true);
+    injectKey(KeySpace, true);
     EXPECT_TRUE(pumpFrame());
     EXPECT_TRUE(windowState.fullscreen);
     EXPECT_TRUE(headlessWindowExists());
@@ -200,7 +200,7 @@ TEST_F(WindowTest, RefusedFullscreenAsksAndRunsWindowedOnlyOnYes) {
 
     // Toggling into it again and declining ends the frame loop.
     setHeadlessQuestionAnswer(MessageBoxAnswer::No);
-    injectKey(keySpace, true);
+    injectKey(KeySpace, true);
     EXPECT_FALSE(pumpFrame());
     EXPECT_EQ(boxTexts().back(), "Program will now close.");
 }

@@ -22,7 +22,7 @@
 namespace korvanthe {
 namespace {
 
-constexpr uint32_t waitLimitMilliseconds = 10000;
+constexpr uint32_t WaitLimitMilliseconds = 10000;
 
 // Sends key presses (press and release) to the demo's window through the X
 // server, as a keyboard would.
@@ -37,7 +37,7 @@ bool pressKey(const char* key) {
 bool pumpUntil(const std::function<bool()>& condition) {
     const uint32_t start = platformMilliseconds();
     while (!condition()) {
-        if (!pumpFrame() || platformMilliseconds() - start > waitLimitMilliseconds) {
+        if (!pumpFrame() || platformMilliseconds() - start > WaitLimitMilliseconds) {
             return false;
         }
         platformSleep(2); // the X server needs a moment to deliver
@@ -86,9 +86,9 @@ bool endsOnEscape() {
         return false;
     }
     const uint32_t start = platformMilliseconds();
-    while (platformMilliseconds() - start < waitLimitMilliseconds) {
+    while (platformMilliseconds() - start < WaitLimitMilliseconds) {
         if (!pumpFrame()) {
-            return windowState.keyDown[keyEscape];
+            return windowState.keyDown[KeyEscape];
         }
         platformSleep(2);
     }

@@ -19,8 +19,8 @@ using testing::pixelNear;
 using EffectsRender = testing::RenderTest;
 
 // The centres of the four texels of a 2 x 2 picture stretched over the screen.
-constexpr int quadrantX[2] = {160, 480};
-constexpr int quadrantY[2] = {120, 360};
+constexpr int QuadrantX[2] = {160, 480};
+constexpr int QuadrantY[2] = {120, 360};
 
 uint32_t scaled(uint32_t pixel, double factor) {
     auto channel = [&](int shift) { return int(((pixel >> shift) & 255) * factor + 0.5); };
@@ -106,7 +106,7 @@ TEST_F(EffectsRender, TextZoomsInAndEachParamMovesOnOnePicture) {
         for (int row = 0; row < 2; row++) {
             for (int column = 0; column < 2; column++) {
                 uint32_t expected = c.slot < 0 ? 0xE6E6E6 : pictureTexel(c.slot, column, row);
-                EXPECT_TRUE(pixelNear(readPixel(quadrantX[column], quadrantY[row]),
+                EXPECT_TRUE(pixelNear(readPixel(QuadrantX[column], QuadrantY[row]),
                                       c.slot < 0 ? expected : scaled(expected, 0.9)))
                     << c.params << " params, texel " << column << "," << row;
             }

@@ -33,12 +33,12 @@
 namespace korvanthe {
 namespace {
 
-constexpr int32_t sampleRate = 44100;
+constexpr int32_t SampleRate = 44100;
 
 bool renderRing(const char* songPath, std::vector<int16_t>& ring) {
     useStandardFileCallbacks();
     Module* module = createModule(songPath);
-    if (module == nullptr || !startOfflineRender(module, sampleRate, false)) {
+    if (module == nullptr || !startOfflineRender(module, SampleRate, false)) {
         std::fprintf(stderr, "%s: cannot load the song\n", songPath);
         return false;
     }
@@ -62,7 +62,7 @@ int play(const char* songPath, const char* ringPath) {
     std::ofstream(ringPath, std::ios::binary)
         .write(reinterpret_cast<const char*>(ring.data()),
                static_cast<std::streamsize>(ring.size() * 2));
-    if (!openAudioOutput(sampleRate)) {
+    if (!openAudioOutput(SampleRate)) {
         std::printf("no wave output device\n");
         return 77;
     }

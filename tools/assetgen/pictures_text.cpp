@@ -9,13 +9,13 @@ namespace korvanthe::assetgen {
 
 namespace {
 
-constexpr float ScreenWidth = static_cast<float>(screenWidth);
-constexpr float ScreenHeight = static_cast<float>(screenHeight);
-constexpr float CentreX = ScreenWidth / 2;
+constexpr float ScreenPixelsWide = static_cast<float>(ScreenWidth);
+constexpr float ScreenPixelsHigh = static_cast<float>(ScreenHeight);
+constexpr float CentreX = ScreenPixelsWide / 2;
 
 Canvas screenCanvas(int slot) {
-    return Canvas(PictureLayouts[slot].width, PictureLayouts[slot].height, ScreenWidth,
-                  ScreenHeight);
+    return Canvas(PictureLayouts[slot].width, PictureLayouts[slot].height, ScreenPixelsWide,
+                  ScreenPixelsHigh);
 }
 
 // A thin line of light under a heading.

@@ -11,8 +11,8 @@ namespace korvanthe {
 
 namespace {
 
-constexpr int highestFps = 240;
-constexpr double longestSeconds = 3600;
+constexpr int HighestFps = 240;
+constexpr double LongestSeconds = 3600;
 
 bool parseNumber(const std::string& text, double& value) {
     char* end = nullptr;
@@ -84,13 +84,13 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             options.output = value;
         } else if (word == "--fps") {
             if (!parseNumber(value, number) || number != static_cast<int>(number) || number < 1 ||
-                number > highestFps) {
+                number > HighestFps) {
                 error = "--fps needs a whole number from 1 to 240, got \"" + value + "\"";
                 return false;
             }
             options.fps = static_cast<int>(number);
         } else {
-            if (!parseNumber(value, number) || !(number > 0) || number > longestSeconds) {
+            if (!parseNumber(value, number) || !(number > 0) || number > LongestSeconds) {
                 error = "--seconds needs a number above 0 and at most 3600, got \"" + value + "\"";
                 return false;
             }

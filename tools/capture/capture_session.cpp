@@ -21,13 +21,13 @@ namespace korvanthe {
 
 namespace {
 
-constexpr double longestSongSeconds = 3600;
+constexpr double LongestSongSeconds = 3600;
 
 // The effects' clock reads as on a machine that has been up for an hour, as
 // the demo's does: an effect whose timer the script never restarted is long
 // past its start (a flash that was started but not reset stays dark).
-constexpr uint32_t clockOriginMilliseconds = 3'600'000;
-constexpr int64_t progressEverySeconds = 5;
+constexpr uint32_t ClockOriginMilliseconds = 3'600'000;
+constexpr int64_t ProgressEverySeconds = 5;
 
 std::string framePath(const std::string& folder, int64_t frame) {
     char name[32];
@@ -65,14 +65,14 @@ void playSoundTo(CaptureSession& session, int64_t target) {
 
 void beforeFrame(CaptureSession& session, int64_t frame) {
     playSoundTo(session, soundFrameOfVideoFrame(frame, session.options.fps));
-    setVirtualMilliseconds(clockOriginMilliseconds +
+    setVirtualMilliseconds(ClockOriginMilliseconds +
                            static_cast<uint32_t>(frame * 1000 / session.options.fps));
 }
 
 bool storeFrame(CaptureSession& session, int64_t frame) {
     std::vector<uint32_t> pixels;
     readPixels(pixels);
-    if (pixels.size() != static_cast<size_t>(headlessWidth) * headlessHeight) {
+    if (pixels.size() != static_cast<size_t>(HeadlessWidth) * HeadlessHeight) {
         session.error = "no picture to read back from the offscreen context";
         return false;
     }
@@ -84,7 +84,7 @@ bool storeFrame(CaptureSession& session, int64_t frame) {
         }
     } else {
         const std::string path = framePath(session.options.output, frame);
-        if (!writePng(path, pixels, headlessWidth, headlessHeight, reason)) {
+        if (!writePng(path, pixels, HeadlessWidth, HeadlessHeight, reason)) {
             session.error = path + ": " + reason;
             return false;
         }
@@ -97,7 +97,7 @@ void afterFrame(CaptureSession& session, int64_t frame) {
     const bool stored = session.error.empty() && storeFrame(session, frame);
     if (stored) {
         ++session.framesWritten;
-        if (session.framesWritten % (fps * progressEverySeconds) == 0) {
+        if (session.framesWritten % (fps * ProgressEverySeconds) == 0) {
             std::fprintf(stderr, "korvanthe-capture: %.1f of %.1f s\n",
                          static_cast<double>(session.framesWritten) / fps,
                          static_cast<double>(session.frameCount) / fps);
@@ -110,7 +110,7 @@ void afterFrame(CaptureSession& session, int64_t frame) {
             playSoundTo(session, soundFrameOfVideoFrame(session.frameCount, fps));
         }
         // A held Escape ends the frame loop at the next pump.
-        injectKey(keyEscape, true);
+        injectKey(KeyEscape, true);
     }
 }
 
@@ -123,8 +123,8 @@ double songSeconds() {
         return 0;
     }
     int64_t frames = 0;
-    const int64_t longest = static_cast<int64_t>(longestSongSeconds * captureSampleRate);
-    if (startOfflineRender(module, captureSampleRate, true)) {
+    const int64_t longest = static_cast<int64_t>(LongestSongSeconds * CaptureSampleRate);
+    if (startOfflineRender(module, CaptureSampleRate, true)) {
         OfflineBlock block{};
         while (frames < longest && renderOfflineBlock(&block)) {
             frames += block.frames;
@@ -132,16 +132,16 @@ double songSeconds() {
         stopOfflineRender();
     }
     freeModule(module);
-    return static_cast<double>(frames) / captureSampleRate;
+    return static_cast<double>(frames) / CaptureSampleRate;
 }
 
 int64_t soundFrameOfVideoFrame(int64_t frame, int fps) {
-    return frame * captureSampleRate / fps;
+    return frame * CaptureSampleRate / fps;
 }
 
 bool runCapture(CaptureSession& session) {
     // Time stands still until the frames move it.
-    setVirtualMilliseconds(clockOriginMilliseconds);
+    setVirtualMilliseconds(ClockOriginMilliseconds);
     resetHeadlessWindowSystem();
     MainSequenceHooks hooks;
     hooks.beforeFrame = [&session](int64_t frame) { beforeFrame(session, frame); };

@@ -26,7 +26,7 @@ namespace {
 
 using namespace korvanthe;
 
-constexpr double secondsWithoutSong = 30;
+constexpr double SecondsWithoutSong = 30;
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "korvanthe-capture: %s\n", message.c_str());
@@ -65,7 +65,7 @@ int captureVideo(CaptureSession& session) {
     const std::string picturePath = output + ".picture.mkv";
     const std::string soundPath = output + ".sound.wav";
     std::string error;
-    if (!startVideoEncoder(session.encoder, kind, picturePath, headlessWidth, headlessHeight,
+    if (!startVideoEncoder(session.encoder, kind, picturePath, HeadlessWidth, HeadlessHeight,
                            session.options.fps, error)) {
         return fail(output + ": " + error);
     }
@@ -121,7 +121,7 @@ void warnAboutMissingFiles() {
         std::fprintf(stderr, "korvanthe-capture: %s: missing; silent, at position 0:0\n",
                      songFileName);
     }
-    for (const PictureFile& picture : pictureFiles) {
+    for (const PictureFile& picture : PictureFiles) {
         if (!std::filesystem::is_regular_file(picture.fileName)) {
             std::fprintf(stderr, "korvanthe-capture: %s: missing; its pixels stay black\n",
                          picture.fileName);
@@ -165,8 +165,8 @@ int main(int argc, char** argv) {
         seconds = songSeconds();
         if (seconds <= 0) {
             std::fprintf(stderr, "korvanthe-capture: %s does not load; capturing %.0f s\n",
-                         songFileName, secondsWithoutSong);
-            seconds = secondsWithoutSong;
+                         songFileName, SecondsWithoutSong);
+            seconds = SecondsWithoutSong;
         }
     }
     session.frameCount = std::max<int64_t>(1, std::llround(seconds * session.options.fps));

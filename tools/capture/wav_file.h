@@ -10,14 +10,14 @@
 
 namespace korvanthe {
 
-inline constexpr int32_t captureSampleRate = 44100;
+inline constexpr int32_t CaptureSampleRate = 44100;
 
 // Writes interleaved stereo samples (left first) as a canonical 44-byte-header
 // WAV file. False, with the reason in error, when it cannot be written or is
 // longer than a WAV file can say.
 inline bool writeWav(const std::string& path, std::span<const int16_t> samples,
                      std::string& error) {
-    return writeWavFile(path, captureSampleRate, samples, error);
+    return writeWavFile(path, CaptureSampleRate, samples, error);
 }
 
 } // namespace korvanthe

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int exitUsage = 2;
+constexpr int ExitUsage = 2;
 
 void printHelp() {
     std::printf("Usage: korvanthe [--help | --version]\n"
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
                      "korvanthe: unexpected argument '%s' (the demo takes no options; "
                      "see korvanthe --help)\n",
                      argv[1]);
-        return exitUsage;
+        return ExitUsage;
     }
     korvanthe::installQuitSignalHandlers();
     korvanthe::DataFileLookup lookup;

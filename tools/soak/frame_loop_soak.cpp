@@ -78,7 +78,7 @@ void afterFrame(FrameSoak& soak, int64_t frame) {
             std::max(soak.largestByTenth[tenth], memoryFigures().residentKiB);
     }
     if (frame + 1 >= soak.frameCount || soak.hung) {
-        injectKey(keyEscape, true); // a held Escape ends the loop at the next pump
+        injectKey(KeyEscape, true); // a held Escape ends the loop at the next pump
     }
 }
 
