@@ -16,6 +16,8 @@ size_t firstNonZero(const std::vector<uint8_t>& bytes) {
 
 class PlayCommandTest : public ::testing::Test {
   protected:
+    void TearDown() override { fs::remove_all(dir_.parent_path()); }
+
     void SetUp() override {
         ASSERT_TRUE(fs::exists(toolPath())) << "korvanthe-xm is not built";
         dir_ = testFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());

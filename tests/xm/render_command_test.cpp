@@ -8,6 +8,8 @@ namespace {
 
 class RenderCommandTest : public ::testing::Test {
   protected:
+    void TearDown() override { fs::remove_all(dir_.parent_path()); }
+
     void SetUp() override {
         ASSERT_TRUE(fs::exists(toolPath())) << "korvanthe-xm is not built";
         dir_ = testFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -149,9 +150,11 @@ inline XmSong threeVoiceSong(uint16_t restartPosition = 0) {
     return song;
 }
 
-// A fresh folder for one test.
+// A fresh folder for one test, of this process alone: another build's tests
+// may run the same test at the same time.
 inline fs::path testFolder(const std::string& name) {
-    const fs::path dir = fs::path(::testing::TempDir()) / "xm_tool_tests" / name;
+    const fs::path dir = fs::path(::testing::TempDir()) /
+                         ("xm_tool_tests-" + std::to_string(::getpid())) / name;
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
