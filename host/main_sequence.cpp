@@ -160,7 +160,7 @@ DemoFilePaths findDemoFiles(const DataFileLookup& lookup) {
     }
     if (lookup.report) {
         for (const std::string& line : describeDataFileSearch(search)) {
-            std::fprintf(stderr, "korvanthe: %s\n", line.c_str());
+            std::fprintf(stderr, "%s: %s\n", lookup.programName.c_str(), line.c_str());
         }
     }
     return paths;

@@ -68,6 +68,8 @@ struct DataFileLookup {
     // Tell on stderr where the files came from when not the working
     // directory, and which were found nowhere.
     bool report = false;
+    // The name that starts each reported line.
+    std::string programName = "korvanthe";
 };
 
 // The paths of the song, the script and the pictures (in PictureFiles order).

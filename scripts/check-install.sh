@@ -103,12 +103,22 @@ check_version() {
         fail "$1 --version does not name the project's version"
 }
 
-# check_xm BIN_DIR SONG: korvanthe-xm and korvanthe-capture start, and
-# korvanthe-xm reads the installed song.
+# check_xm BIN_DIR SONG: korvanthe-xm and korvanthe-capture start,
+# korvanthe-xm reads the installed song, and korvanthe-capture, started in an
+# empty folder, captures from the installed files and says where they are.
 check_xm() {
     check_version "$1/korvanthe-xm"
     check_version "$1/korvanthe-capture"
     "$1/korvanthe-xm" info "$2" >/dev/null || fail "korvanthe-xm cannot read the installed song $2"
+    local empty said
+    empty=$(mktemp -d)
+    said=$(cd "$empty" && "$1/korvanthe-capture" -o frames/ --seconds 0.2 --fps 10 2>&1) ||
+        fail "korvanthe-capture failed in an empty folder: $said"
+    grep -qx "korvanthe-capture: reading its files from $(dirname "$2")" <<<"$said" ||
+        fail "korvanthe-capture did not read the installed files: $said"
+    [[ -s "$empty/frames/frame_000001.png" && -s "$empty/frames/soundtrack.wav" ]] ||
+        fail "korvanthe-capture wrote no frames from the installed files"
+    rm -rf "$empty"
 }
 
 # Every file that belongs to an installed tree, relative to its prefix.

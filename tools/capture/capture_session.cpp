@@ -116,9 +116,9 @@ void afterFrame(CaptureSession& session, int64_t frame) {
 
 } // namespace
 
-double songSeconds() {
+double songSeconds(const std::string& songPath) {
     useStandardFileCallbacks();
-    Module* module = createModule(songFileName);
+    Module* module = createModule(songPath.c_str());
     if (module == nullptr) {
         return 0;
     }
@@ -146,7 +146,7 @@ bool runCapture(CaptureSession& session) {
     MainSequenceHooks hooks;
     hooks.beforeFrame = [&session](int64_t frame) { beforeFrame(session, frame); };
     hooks.afterFrame = [&session](int64_t frame) { afterFrame(session, frame); };
-    runMainSequence(hooks);
+    runMainSequence(hooks, session.files);
     if (session.error.empty() && session.framesWritten == 0) {
         session.error = "no frame was drawn (no offscreen OpenGL context)";
     }

@@ -10,13 +10,14 @@
 
 #include "tools/capture/capture_options.h"
 #include "tools/capture/ffmpeg_encoder.h"
+#include "host/main_sequence.h"
 
 namespace korvanthe {
 
-// How long "soundtrack.xm" in the working directory plays before it comes
-// back to a position it has played (rendered offline, as fast as possible);
+// How long the song at songPath plays before it comes back to a position it
+// has played (rendered offline, as fast as possible);
 // 0 when it does not load.
-double songSeconds();
+double songSeconds(const std::string& songPath);
 
 struct CaptureSession {
     CaptureOptions options;
@@ -26,6 +27,7 @@ struct CaptureSession {
     std::vector<int16_t> sound;    // everything played, interleaved stereo
     VideoEncoder encoder;          // for video output
     std::string error;             // the first failure; empty while all is well
+    DataFileLookup files;          // where the demo's files are looked for
 };
 
 // Sound frame at which video frame `frame` is shown: floor(frame x 44100 / fps).
@@ -33,7 +35,8 @@ int64_t soundFrameOfVideoFrame(int64_t frame, int fps);
 
 // Runs the main sequence and stores or encodes every frame; the sound is
 // left in session.sound. False, with session.error set, when a frame could
-// not be drawn or written. Working directory: the demo's files.
+// not be drawn or written. The demo's files come from the working directory,
+// else from where session.files says.
 bool runCapture(CaptureSession& session);
 
 } // namespace korvanthe

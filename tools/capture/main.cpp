@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "host/main_sequence.h"
+#include "platform/executable_folder.h"
 #include "platform/headless/egl_window.h"
 #include "tools/capture/capture_session.h"
 #include "tools/capture/wav_file.h"
@@ -114,21 +115,6 @@ int captureFrames(CaptureSession& session) {
     return 0;
 }
 
-// The demo reads missing pictures as black without a word; a capture taken
-// in the wrong folder should say so.
-void warnAboutMissingFiles() {
-    if (!std::filesystem::is_regular_file(songFileName)) {
-        std::fprintf(stderr, "korvanthe-capture: %s: missing; silent, at position 0:0\n",
-                     songFileName);
-    }
-    for (const PictureFile& picture : PictureFiles) {
-        if (!std::filesystem::is_regular_file(picture.fileName)) {
-            std::fprintf(stderr, "korvanthe-capture: %s: missing; its pixels stay black\n",
-                         picture.fileName);
-        }
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -156,13 +142,20 @@ int main(int argc, char** argv) {
                         "ffmpeg, or give a folder for PNG frames)");
         }
     }
-    warnAboutMissingFiles();
+    // Found as the demo finds them: an installed capture tool reads the
+    // installed song and pictures. Where they came from, and which files are
+    // missing (silence, black pixels), is told once, here.
+    session.files.executableFolder = platformExecutableFolder();
+    session.files.programName = "korvanthe-capture";
+    session.files.report = true;
+    const DemoFilePaths paths = findDemoFiles(session.files);
+    session.files.report = false;
     // A failing ffmpeg must show as a failed write, not end the process.
     std::signal(SIGPIPE, SIG_IGN);
 
     double seconds = session.options.seconds;
     if (seconds <= 0) {
-        seconds = songSeconds();
+        seconds = songSeconds(paths.song);
         if (seconds <= 0) {
             std::fprintf(stderr, "korvanthe-capture: %s does not load; capturing %.0f s\n",
                          songFileName, SecondsWithoutSong);
