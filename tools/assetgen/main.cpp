@@ -40,8 +40,24 @@ bool writeFile(const std::filesystem::path& path, const void* data, size_t size)
 int main(int argc, char** argv) {
     using namespace korvanthe;
     using namespace korvanthe::assetgen;
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", ProgramName);
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("usage: %s OUTPUT_DIR\n"
+                    "Writes the demo's song (soundtrack.xm), timeline (random.scp), pictures\n"
+                    "(gridtile.tga and six .raw files) and desktop icon (%s) into OUTPUT_DIR,\n"
+                    "which is made if missing. The same program always writes the same bytes.\n"
+                    "  -h, --help     this text\n"
+                    "      --version  the program's version\n",
+                    ProgramName, IconFileName);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s %s\n", ProgramName, KORVANTHE_VERSION);
+        return 0;
+    }
+    // A folder name that starts with a dash is far more likely a mistyped
+    // option than a wish: refuse it rather than fill a folder named "-x".
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fprintf(stderr, "usage: %s OUTPUT_DIR (see %s --help)\n", ProgramName, ProgramName);
         return 2;
     }
     std::filesystem::path directory = argv[1];
