@@ -44,4 +44,17 @@ void drawLine(Canvas& canvas, std::string_view text, float centreX, float top,
     drawStrokes(canvas, layoutCentred(text, centreX, top, layout), style);
 }
 
+Paint chromeGradient(float top, float cap) {
+    return [top, cap](float, float y) {
+        const float t = (y - top) / cap;
+        if (t < 0.5f) {
+            return mix(Color{1.0f, 1.0f, 1.0f}, Color{0.35f, 0.8f, 1.0f}, t * 2.0f);
+        }
+        if (t < 0.56f) {
+            return Color{0.1f, 0.15f, 0.45f};
+        }
+        return mix(Color{0.85f, 0.4f, 1.0f}, Color{1.0f, 0.3f, 0.6f}, (t - 0.56f) / 0.44f);
+    };
+}
+
 } // namespace korvanthe::assetgen

@@ -18,6 +18,11 @@ enum class Look {
 // `maxWidth` design units.
 TextLayout fitted(std::string_view text, TextLayout layout, float maxWidth);
 
+// The title's chrome, for letters whose caps run from `top` down `cap` design
+// units: white at the top, ice blue to the middle, a dark line, then violet
+// to magenta at the foot. The title picture and the icon share it.
+Paint chromeGradient(float top, float cap);
+
 // Draws one line centred on `centreX` with its top at `top`.
 void drawLine(Canvas& canvas, std::string_view text, float centreX, float top,
               const TextLayout& layout, Look look);

@@ -83,21 +83,9 @@ void drawTitle(Canvas& canvas) {
     halo.glowColor = {0.45f, 0.15f, 0.8f};
     drawStrokes(canvas, strokes, halo);
 
-    // Chrome: white at the top, ice blue to the middle, a dark line, then
-    // violet to magenta at the foot.
-    Paint chrome = [top, cap](float, float y) {
-        float t = (y - top) / cap;
-        if (t < 0.5f) {
-            return mix(Color{1.0f, 1.0f, 1.0f}, Color{0.35f, 0.8f, 1.0f}, t * 2.0f);
-        }
-        if (t < 0.56f) {
-            return Color{0.1f, 0.15f, 0.45f};
-        }
-        return mix(Color{0.85f, 0.4f, 1.0f}, Color{1.0f, 0.3f, 0.6f}, (t - 0.56f) / 0.44f);
-    };
     StrokeStyle core;
     core.halfWidth = cap * 0.075f;
-    core.fill = chrome;
+    core.fill = chromeGradient(top, cap);
     core.glowRadius = cap * 0.12f;
     core.glowStrength = 0.6f;
     core.glowColor = {0.3f, 0.5f, 1.0f};
