@@ -19,19 +19,28 @@ struct BlockStamp {
 
 // Rendering thread: writes one stamp, field by field.
 inline void writeStamp(BlockStamp& stamp, uint8_t order, uint8_t row, int32_t elapsedMs) {
+#if defined(__EMSCRIPTEN__)
+    // The page has one thread, and its C++ library no atomic_ref.
+    stamp = BlockStamp{order, row, elapsedMs};
+#else
     std::atomic_ref<uint8_t>(stamp.order).store(order, std::memory_order_relaxed);
     std::atomic_ref<uint8_t>(stamp.row).store(row, std::memory_order_relaxed);
     std::atomic_ref<int32_t>(stamp.elapsedMs).store(elapsedMs, std::memory_order_relaxed);
+#endif
 }
 
 // Any thread: a copy of one stamp. A copy taken while the renderer rewrites
 // the same stamp may mix old and new fields.
 inline BlockStamp readStamp(BlockStamp& stamp) {
+#if defined(__EMSCRIPTEN__)
+    return stamp;
+#else
     return BlockStamp{
         std::atomic_ref<uint8_t>(stamp.order).load(std::memory_order_relaxed),
         std::atomic_ref<uint8_t>(stamp.row).load(std::memory_order_relaxed),
         std::atomic_ref<int32_t>(stamp.elapsedMs).load(std::memory_order_relaxed),
     };
+#endif
 }
 
 } // namespace korvanthe

@@ -117,6 +117,10 @@ bool playModule(Module* module) {
         return false;
     }
     stopRequested.store(false);
+#if defined(__EMSCRIPTEN__)
+    // The page has no second thread: its timers call refillStreaming.
+    return true;
+#else
     threadFinished.store(false);
     try {
         streamingThread = std::thread(streamThread);
@@ -125,6 +129,7 @@ bool playModule(Module* module) {
         return false;
     }
     return true;
+#endif
 }
 
 bool stopModule(Module* module) {
@@ -135,14 +140,18 @@ bool stopModule(Module* module) {
     return true;
 }
 
+void refillStreaming() {
+    uint64_t playedBytes = 0;
+    // A device that cannot tell its position gets asked again next poll.
+    if (!stopRequested.load() && audioPlayPositionBytes(&playedBytes)) {
+        refillBehind(playedBytes);
+    }
+}
+
 void streamThread() {
     makeCurrentThreadTimeCritical();
     while (!stopRequested.load()) {
-        uint64_t playedBytes = 0;
-        // A device that cannot tell its position gets asked again next poll.
-        if (audioPlayPositionBytes(&playedBytes)) {
-            refillBehind(playedBytes);
-        }
+        refillStreaming();
         platformSleep(PollMilliseconds);
     }
     threadFinished.store(true);

@@ -62,4 +62,9 @@ bool stopModule(Module* module);
 // renders each block the device has left behind.
 void streamThread();
 
+// One poll of the streaming thread: renders each block the device has left
+// behind. Where there are no threads (the browser) playModule starts none, and
+// the page's timers call this instead. Does nothing while nothing plays.
+void refillStreaming();
+
 } // namespace korvanthe

@@ -1,6 +1,7 @@
 #include "audio/mixer_path.h"
 
 #include <atomic>
+#include <initializer_list>
 
 #include "audio/mixer_kernels.h"
 

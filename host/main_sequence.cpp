@@ -187,11 +187,29 @@ bool loadPictures(const DemoFilePaths& paths) {
     return complete;
 }
 
-int runMainSequence(const MainSequenceHooks& hooks, const DataFileLookup& lookup) {
-    DemoEffects effects = createEffects();
+namespace {
+
+// The sequence between its start and its finish: one for the program.
+struct RunningSequence {
+    DemoEffects effects;
+    MainSequenceHooks hooks;
+    int64_t frame = 0;
+    bool drawing = false; // frame 0 has been drawn
+};
+
+RunningSequence running;
+
+} // namespace
+
+bool startMainSequence(int& status, const MainSequenceHooks& hooks, const DataFileLookup& lookup) {
+    running = RunningSequence{};
+    running.hooks = hooks;
+    DemoEffects& effects = running.effects;
+    effects = createEffects();
     if (!createDisplay(DisplayWidth, DisplayHeight, DisplayBits, displayTitle, true)) {
         destroyEffects(effects);
-        return ExitNoDisplay;
+        status = ExitNoDisplay;
+        return false;
     }
     // Looked up once the window stands: without a display, the one line that
     // says so is all the user gets.
@@ -205,35 +223,58 @@ int runMainSequence(const MainSequenceHooks& hooks, const DataFileLookup& lookup
     loadScript(paths.script.c_str());
     if (!waitBeforeTheSong()) {
         shutDown(effects);
-        return ExitEnded;
+        status = ExitEnded;
+        return false;
     }
     playerPlay();
 
     // The entries at 0:0 fire before the first query, even before the song
     // is audible.
-    int64_t frame = 0;
-    callHook(hooks.beforeFrame, frame);
+    callHook(running.hooks.beforeFrame, running.frame);
     updateFrame(0, 0);
-    callHook(hooks.afterFrame, frame);
+    callHook(running.hooks.afterFrame, running.frame);
+    running.drawing = true;
+    return true;
+}
 
+bool stepMainSequence() {
     // Each pass shows the frame drawn in the pass before and draws the next.
-    while (pumpFrame()) {
-        ++frame;
-        callHook(hooks.beforeFrame, frame);
-        // Two separate queries, order first: the pair may straddle a block
-        // boundary, and the timeline simply looks the pair up.
-        const int32_t order = playerCurrentOrder();
-        const int32_t row = playerCurrentRow();
-        logPosition(order, row);
-        updateFrame(order, row);
-        callHook(hooks.afterFrame, frame);
+    if (!pumpFrame()) {
+        return false;
     }
+    const int64_t frame = ++running.frame;
+    callHook(running.hooks.beforeFrame, frame);
+    // Two separate queries, order first: the pair may straddle a block
+    // boundary, and the timeline simply looks the pair up.
+    const int32_t order = playerCurrentOrder();
+    const int32_t row = playerCurrentRow();
+    logPosition(order, row);
+    updateFrame(order, row);
+    callHook(running.hooks.afterFrame, frame);
+    return true;
+}
 
+int64_t mainSequenceFramesDrawn() {
+    return running.drawing ? running.frame + 1 : 0;
+}
+
+int finishMainSequence() {
     // A window lost in a toggle that could not open the other one ended
     // the loop, not the user.
     const bool windowLost = !windowState.renderContextExists;
-    shutDown(effects);
+    shutDown(running.effects);
+    running = RunningSequence{};
     return windowLost ? ExitNoDisplay : ExitEnded;
+}
+
+int runMainSequence(const MainSequenceHooks& hooks, const DataFileLookup& lookup) {
+    int status = ExitEnded;
+    if (!startMainSequence(status, hooks, lookup)) {
+        return status;
+    }
+    while (stepMainSequence()) {
+    }
+    return finishMainSequence();
 }
 
 } // namespace korvanthe

@@ -106,4 +106,19 @@ inline constexpr int ExitNoDisplay = 1; // no window or context, at start or on 
 // thread is the player's.
 int runMainSequence(const MainSequenceHooks& hooks = {}, const DataFileLookup& lookup = {});
 
+// The same sequence in steps, for a host whose frames are driven from
+// outside (the browser's animation frames); runMainSequence is exactly
+// start, step until false, finish. startMainSequence builds everything and
+// draws frame 0; false when the sequence already ended, with its exit status
+// in status and everything torn down. Each stepMainSequence is one pass of
+// the frame loop (shows the frame before, draws the next); false when the
+// loop ends, after which finishMainSequence tears down and gives the status.
+bool startMainSequence(int& status, const MainSequenceHooks& hooks = {},
+                       const DataFileLookup& lookup = {});
+bool stepMainSequence();
+int finishMainSequence();
+
+// Frames drawn since startMainSequence, frame 0 included; 0 before it.
+int64_t mainSequenceFramesDrawn();
+
 } // namespace korvanthe

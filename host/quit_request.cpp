@@ -3,6 +3,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <initializer_list>
 
 namespace korvanthe {
 
