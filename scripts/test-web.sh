@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Tests the web edition: builds the site (scripts/build-web.sh), builds the
+# player's unit tests for wasm and runs them under node (the same cases and
+# golden checksum as natively, on the scalar mixer path), then, where
+# Debian's chromium and npm's puppeteer-core are installed, serves the site on
+# 127.0.0.1 and checks the page in headless Chromium
+# (scripts/check-web-page.mjs), with screenshots in build-web/screenshots/.
+#
+#   bash scripts/test-web.sh [--no-page]
+#
+# puppeteer-core is looked for in build-web/npm (npm install --prefix
+# build-web/npm puppeteer-core) and through NODE_PATH. Ends with one
+# "N passed, N failed" line, each test program and the page check counting one.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+page=yes
+for argument in "$@"; do
+    case "$argument" in
+    --no-page) page=no ;;
+    *)
+        echo "usage: bash scripts/test-web.sh [--no-page]" >&2
+        exit 2
+        ;;
+    esac
+done
+bash scripts/build-web.sh
+export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
+emcmake cmake -S . -B build-web/wasm -DKORVANTHE_WEB_TESTS=ON >/dev/null
+cmake --build build-web/wasm --target korvanthe_web_tests
+
+passed=0
+failed=0
+# Node's own fetch cannot read the .wasm beside the script from this emcc's
+# loader: it is turned off. Each test runs in a folder of its own.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+for test in build-web/wasm/bin/web_*_test.js; do
+    name=$(basename "$test" .js)
+    if (cd "$work" && node --no-experimental-fetch "$OLDPWD/$test" >"$work/$name.log" 2>&1); then
+        passed=$((passed + 1))
+        echo "ok: $name ($(grep -E '^\[  PASSED  \]' "$work/$name.log" || true))"
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $name"
+        tail -20 "$work/$name.log"
+    fi
+done
+
+if [[ $page == yes ]]; then
+    puppeteer_path=$PWD/build-web/npm/node_modules
+    if ! command -v chromium >/dev/null ||
+        ! NODE_PATH=$puppeteer_path:$NODE_PATH node -e 'require("puppeteer-core")' 2>/dev/null; then
+        echo "page check skipped: needs chromium and puppeteer-core"
+    else
+        port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+        python3 -m http.server "$port" --bind 127.0.0.1 --directory build-web/site >"$work/server.log" 2>&1 &
+        server=$!
+        trap 'kill $server 2>/dev/null; rm -rf "$work"' EXIT
+        for _ in $(seq 50); do
+            curl -sf "http://127.0.0.1:$port/index.html" >/dev/null && break
+            sleep 0.1
+        done
+        if NODE_PATH=$puppeteer_path:$NODE_PATH node scripts/check-web-page.mjs \
+            "http://127.0.0.1:$port/index.html" build-web/screenshots 10; then
+            passed=$((passed + 1))
+        else
+            failed=$((failed + 1))
+        fi
+    fi
+fi
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
