@@ -1,7 +1,7 @@
 # The browser edition, built with emcc (scripts/build-web.sh): the player,
-# the timeline, the host and the web backend, linked into one page program.
-# No tests, tools or packaging here: the generators run natively, and their
-# output is packed with the page.
+# the timeline, the host and the web backend, linked into one page program,
+# and on request the player's unit tests for node. No tools or packaging: the
+# generators run natively, and their output is packed with the page.
 include(${CMAKE_CURRENT_LIST_DIR}/KorvantheLibrary.cmake)
 include_directories(${CMAKE_SOURCE_DIR})
 # The libraries call each other (korvanthe_link_group); emcc's linker finds
