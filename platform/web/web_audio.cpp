@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/audio_output.h"
+#include "platform/web/web_virtual_time.h"
 
 namespace {
 
@@ -128,13 +129,19 @@ bool startAudioLoop(const int16_t* buffer, uint32_t byteCount) {
     }
     audio.playing = true;
     audio.heardBytes = 0;
-    webAudioStart(buffer, static_cast<int>(byteCount / 4));
+    if (!webVirtualTimeActive()) {
+        webAudioStart(buffer, static_cast<int>(byteCount / 4));
+    }
     return true;
 }
 
 bool audioPlayPositionBytes(uint64_t* bytes) {
     if (!audio.playing) {
         return false;
+    }
+    if (webVirtualTimeActive()) {
+        *bytes = webVirtualHeardFrames() * 4;
+        return true;
     }
     const double frames = webAudioHeardFrames();
     if (frames < 0) {

@@ -1,10 +1,14 @@
 #include <emscripten.h>
 
 #include "platform/clock.h"
+#include "platform/web/web_virtual_time.h"
 
 namespace korvanthe {
 
 uint32_t platformMilliseconds() {
+    if (webVirtualTimeActive()) {
+        return webVirtualMilliseconds();
+    }
     return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now()));
 }
 

@@ -3,15 +3,22 @@
 // page make sound (or ?autoplay=1 said not to wait); from then on the
 // browser's animation frames drive the main sequence one pass each, and the
 // page's timers and the sound output's own callbacks refill the ring.
+//
+// korvanthe_start_frames instead draws frame by frame on the page's word
+// (korvanthe_step_frame), in time set as the native capture tool sets it, so
+// that frame k is the capture's frame k: the page's tests compare the two.
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "audio/block_streaming.h"
+#include "audio/output_settings.h"
 #include "audio/player.h"
 #include "host/main_sequence.h"
 #include "platform/audio_output.h"
+#include "platform/web/web_virtual_time.h"
 
 namespace {
 
@@ -24,6 +31,35 @@ long refillTimer = 0;
 
 void refillFromTimer(void*) {
     korvanthe::refillStreaming();
+}
+
+// As the capture tool: the clock of a machine that has been up an hour, the
+// song's frames at 44100 Hz.
+constexpr uint32_t ClockOriginMilliseconds = 3'600'000;
+constexpr int64_t SampleRate = 44100;
+
+struct FrameByFrame {
+    int fps = 0;
+    uint32_t milliseconds = ClockOriginMilliseconds;
+    uint64_t heardFrames = 0;
+};
+
+FrameByFrame frameByFrame;
+
+// The sound heard up to `target`, a block at a time, each followed by the
+// refill the streaming thread would make; then the clock moves to the frame.
+void moveTimeToFrame(int64_t frame) {
+    const auto target = static_cast<uint64_t>(frame * SampleRate / frameByFrame.fps);
+    const auto step = static_cast<uint64_t>(
+        korvanthe::outputSettings.blockFrames > 0 ? korvanthe::outputSettings.blockFrames : 1);
+    while (frameByFrame.heardFrames < target) {
+        frameByFrame.heardFrames += std::min(step, target - frameByFrame.heardFrames);
+        korvanthe::setWebVirtualTime(frameByFrame.milliseconds, frameByFrame.heardFrames);
+        korvanthe::refillStreaming();
+    }
+    frameByFrame.milliseconds =
+        ClockOriginMilliseconds + static_cast<uint32_t>(frame * 1000 / frameByFrame.fps);
+    korvanthe::setWebVirtualTime(frameByFrame.milliseconds, frameByFrame.heardFrames);
 }
 
 EM_BOOL drawFrame(double, void*) {
@@ -52,6 +88,40 @@ EMSCRIPTEN_KEEPALIVE int korvanthe_start() {
     started = true;
     refillTimer = emscripten_set_interval(refillFromTimer, RefillMilliseconds, nullptr);
     emscripten_request_animation_frame_loop(drawFrame, nullptr);
+    return 0;
+}
+
+// Frame by frame at fps frames per second: draws frame 0; 0 when it runs,
+// else the sequence's exit status.
+EMSCRIPTEN_KEEPALIVE int korvanthe_start_frames(int fps) {
+    if (started || fps < 1) {
+        return 1;
+    }
+    frameByFrame = FrameByFrame{};
+    frameByFrame.fps = fps;
+    korvanthe::setWebVirtualTime(ClockOriginMilliseconds, 0);
+    korvanthe::MainSequenceHooks hooks;
+    hooks.beforeFrame = moveTimeToFrame;
+    int status = korvanthe::ExitEnded;
+    if (!korvanthe::startMainSequence(status, hooks)) {
+        korvanthe::clearWebVirtualTime();
+        return status == 0 ? 1 : status;
+    }
+    started = true;
+    return 0;
+}
+
+// Draws the next frame of korvanthe_start_frames; 0 once the sequence ended.
+EMSCRIPTEN_KEEPALIVE int korvanthe_step_frame() {
+    if (!started || frameByFrame.fps == 0) {
+        return 0;
+    }
+    if (korvanthe::stepMainSequence()) {
+        return 1;
+    }
+    korvanthe::finishMainSequence();
+    korvanthe::clearWebVirtualTime();
+    started = false;
     return 0;
 }
 
