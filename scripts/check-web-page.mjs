@@ -1,6 +1,7 @@
 // Loads the web edition in headless Chromium and checks that it runs: no
 // console errors, the status advances with the song, the sound position
-// moves; takes screenshots of the canvas on the way.
+// moves and what the output plays is not silent; takes screenshots of the
+// canvas on the way.
 //
 //   node scripts/check-web-page.mjs URL OUTPUT_FOLDER [SECONDS]
 //
@@ -47,6 +48,21 @@ try {
   await page.goto(url + (url.includes("?") ? "&" : "?") + "autoplay=1", { waitUntil: "load" });
   await page.waitForFunction(() => window.korvanthe.status().framesDrawn > 0, { timeout: 30000 });
   const first = await page.evaluate(() => window.korvanthe.status());
+  // A tap on the sound output: the loudest sample seen, polled every 50 ms.
+  await page.evaluate(() => {
+    const sound = Module.korvantheSound;
+    const analyser = sound.context.createAnalyser();
+    analyser.fftSize = 2048;
+    sound.node.connect(analyser);
+    const samples = new Float32Array(analyser.fftSize);
+    window.korvantheLoudest = 0;
+    setInterval(() => {
+      analyser.getFloatTimeDomainData(samples);
+      for (const sample of samples) {
+        window.korvantheLoudest = Math.max(window.korvantheLoudest, Math.abs(sample));
+      }
+    }, 50);
+  });
   const shots = [];
   const started = Date.now();
   let last = first;
@@ -64,6 +80,8 @@ try {
         `${first.framesDrawn} -> ${last.framesDrawn}`);
   check("sound position advances", last.framesPlayed > first.framesPlayed,
         `${first.framesPlayed} -> ${last.framesPlayed}`);
+  const loudest = await page.evaluate(() => window.korvantheLoudest);
+  check("sound is not silent", loudest > 0.01, `loudest sample ${loudest.toFixed(3)}`);
   check("song position advances", last.order * 256 + last.row > first.order * 256 + first.row,
         `${first.order}:${first.row} -> ${last.order}:${last.row}`);
 } finally {
