@@ -3,10 +3,13 @@
 // frame_NNNNNN.png, to compare with the native capture's frames of the same
 // numbers.
 //
-//   node scripts/web-frames.mjs URL OUTPUT_FOLDER FPS FRAME...
+//   node scripts/web-frames.mjs URL OUTPUT_FOLDER FPS [--against NATIVE_FOLDER MAX_MEAN] FRAME...
 //
-// URL is the served site's index.html. Needs puppeteer-core (through
-// NODE_PATH) and Debian's chromium.
+// URL is the served site's index.html. With --against, each frame is
+// compared with the native capture's frame of the same name in
+// NATIVE_FOLDER: the mean absolute difference per colour channel (0..255)
+// must not pass MAX_MEAN; a closing "N passed, N failed" line counts the
+// frames. Needs puppeteer-core (through NODE_PATH) and Debian's chromium.
 import { createRequire } from "module";
 import fs from "fs";
 import path from "path";
@@ -14,11 +17,21 @@ import path from "path";
 const require = createRequire(import.meta.url);
 const puppeteer = require("puppeteer-core");
 
-const [url, outFolder, fpsText, ...frameTexts] = process.argv.slice(2);
+const [url, outFolder, fpsText, ...rest] = process.argv.slice(2);
+let against = null;
+let maxMean = 0;
+if (rest[0] === "--against") {
+  against = rest[1];
+  maxMean = Number(rest[2]);
+  rest.splice(0, 3);
+}
+const frameTexts = rest;
 const frames = frameTexts.map(Number).sort((a, b) => a - b);
 if (!url || !outFolder || !(Number(fpsText) > 0) || frames.length === 0 ||
-    frames.some((frame) => !Number.isInteger(frame) || frame < 0)) {
-  console.error("usage: node scripts/web-frames.mjs URL OUTPUT_FOLDER FPS FRAME...");
+    frames.some((frame) => !Number.isInteger(frame) || frame < 0) ||
+    (against !== null && !(maxMean >= 0))) {
+  console.error("usage: node scripts/web-frames.mjs URL OUTPUT_FOLDER FPS " +
+                "[--against NATIVE_FOLDER MAX_MEAN] FRAME...");
   process.exit(2);
 }
 fs.mkdirSync(outFolder, { recursive: true });
@@ -29,6 +42,40 @@ const browser = await puppeteer.launch({
          "--window-size=640,480"],
 });
 let status = 0;
+let passed = 0;
+let failed = 0;
+
+// The mean absolute difference per channel of two PNG files of one size,
+// decoded by the browser; null when the sizes differ.
+async function meanDifference(page, first, second) {
+  const urls = [first, second].map(
+      (file) => "data:image/png;base64," + fs.readFileSync(file).toString("base64"));
+  return page.evaluate(async (urls) => {
+    const pixels = [];
+    for (const url of urls) {
+      const image = new Image();
+      image.src = url;
+      await image.decode();
+      const canvas = document.createElement("canvas");
+      canvas.width = image.width;
+      canvas.height = image.height;
+      const context = canvas.getContext("2d");
+      context.drawImage(image, 0, 0);
+      pixels.push(context.getImageData(0, 0, image.width, image.height));
+    }
+    if (pixels[0].width !== pixels[1].width || pixels[0].height !== pixels[1].height) {
+      return null;
+    }
+    let sum = 0;
+    const a = pixels[0].data;
+    const b = pixels[1].data;
+    for (let i = 0; i < a.length; i += 4) {
+      sum += Math.abs(a[i] - b[i]) + Math.abs(a[i + 1] - b[i + 1]) + Math.abs(a[i + 2] - b[i + 2]);
+    }
+    return sum / (a.length / 4 * 3);
+  }, urls);
+}
+
 try {
   const page = await browser.newPage();
   await page.setViewport({ width: 640, height: 480 });
@@ -50,8 +97,21 @@ try {
     const name = `frame_${String(frame).padStart(6, "0")}.png`;
     await (await page.$("#canvas")).screenshot({ path: path.join(outFolder, name) });
     console.log(`${name}: ${JSON.stringify(await page.evaluate(() => window.korvanthe.status()))}`);
+    if (against !== null) {
+      const comparer = await browser.newPage();
+      const mean = await meanDifference(comparer, path.join(outFolder, name), path.join(against, name));
+      await comparer.close();
+      const ok = mean !== null && mean <= maxMean;
+      console.log(`${ok ? "ok" : "FAILED"}: ${name} against the native frame: mean difference ` +
+                  `${mean === null ? "(sizes differ)" : mean.toFixed(3)} (at most ${maxMean})`);
+      ok ? ++passed : ++failed;
+    }
   }
 } finally {
   await browser.close();
+}
+if (against !== null) {
+  console.log(`${passed} passed, ${failed} failed`);
+  status = status || (failed === 0 ? 0 : 1);
 }
 process.exit(status);
