@@ -10,26 +10,14 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "host/data_files.h"
+#include "tests/support/process_id.h"
 
 namespace korvanthe {
 namespace {
 
 namespace fs = std::filesystem;
-
-int processId() {
-#ifdef _WIN32
-    return _getpid();
-#else
-    return static_cast<int>(::getpid());
-#endif
-}
+using testing::processId;
 
 class DataFiles : public ::testing::Test {
   protected:

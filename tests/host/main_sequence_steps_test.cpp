@@ -9,32 +9,20 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "host/main_sequence.h"
 #include "host/window.h"
 #include "platform/headless/egl_window.h"
 #include "platform/headless/virtual_clock.h"
+#include "tests/support/process_id.h"
 
 namespace korvanthe {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::processId;
 
 constexpr uint32_t ClockStart = 1'000'000;
 constexpr int64_t Frames = 6;
-
-int processId() {
-#ifdef _WIN32
-    return _getpid();
-#else
-    return static_cast<int>(::getpid());
-#endif
-}
 
 class MainSequenceSteps : public ::testing::Test {
   protected:

@@ -13,12 +13,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "host/main_sequence.h"
 #include "host/quit_request.h"
 #include "host/textures.h"
@@ -26,22 +20,15 @@
 #include "platform/headless/egl_window.h"
 #include "platform/headless/virtual_clock.h"
 #include "timeline/effect_registry.h"
+#include "tests/support/process_id.h"
 
 namespace korvanthe {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::processId;
 
 constexpr uint32_t ClockStart = 1'000'000;
-
-// Tests of several builds may run at once: each process gets a folder of its own.
-int processId() {
-#ifdef _WIN32
-    return _getpid();
-#else
-    return static_cast<int>(::getpid());
-#endif
-}
 
 class MainSequence : public ::testing::Test {
   protected:
