@@ -44,12 +44,12 @@ constexpr int64_t LongestSongFrames = int64_t{Rate} * 30 * 60;
 // what moves the position or the time.
 const char* const PinnedFiles[] = {
     "songs/roadblas.xm",
-    "behaviour/pattern_jump_ft2_break.xm",     // Bxx and Dxx in one row
+    "behaviour/pattern_jump_skale_break.xm",   // Bxx and Dxx in one row
     "behaviour/pattern_jump_mpt_break.xm",     // the same, in other channel orders
     "behaviour/pattern_loop_mpt.xm",           // loops, nested and with speed changes
     "behaviour/pattern_loop_mpt_breakjump.xm", // a loop against a break and a jump
     "behaviour/set_position_mid_pattdelay.xm", // a jump inside a pattern delay
-    "behaviour/ft2_kxx.xm",                    // speed changes and pattern delays
+    "behaviour/reverse_xm.xm",                 // rows of one tick
     "behaviour/format_xm_pattrunc.xm",         // short patterns, a long delayed row
 };
 
