@@ -6,21 +6,9 @@
 namespace korvanthe::xmtool {
 namespace {
 
-class CommandLineTest : public ::testing::Test {
+class CommandLineTest : public ToolTest {
   protected:
-    void TearDown() override { fs::remove_all(dir_.parent_path()); }
-
-    void SetUp() override {
-        ASSERT_TRUE(fs::exists(toolPath())) << "korvanthe-xm is not built";
-        dir_ = testFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        song_ = dir_ / "three.xm";
-        ASSERT_TRUE(writeXmFile(threeVoiceSong(), song_.string()));
-    }
-
     ToolRun run(const std::string& arguments) { return runTool(dir_, arguments); }
-
-    fs::path dir_;
-    fs::path song_;
 };
 
 TEST_F(CommandLineTest, HelpListsEveryCommandAndExamples) {

@@ -14,20 +14,7 @@ size_t firstNonZero(const std::vector<uint8_t>& bytes) {
     return at;
 }
 
-class PlayCommandTest : public ::testing::Test {
-  protected:
-    void TearDown() override { fs::remove_all(dir_.parent_path()); }
-
-    void SetUp() override {
-        ASSERT_TRUE(fs::exists(toolPath())) << "korvanthe-xm is not built";
-        dir_ = testFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        song_ = dir_ / "three.xm";
-        ASSERT_TRUE(writeXmFile(threeVoiceSong(), song_.string()));
-    }
-
-    fs::path dir_;
-    fs::path song_;
-};
+class PlayCommandTest : public ToolTest {};
 
 TEST_F(PlayCommandTest, OptionsSoundAsRenderedAndNoStatusGoesIntoAFile) {
     const std::string options = " --start 1 --solo 2 --rate 22050";

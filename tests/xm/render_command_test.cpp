@@ -6,17 +6,8 @@
 namespace korvanthe::xmtool {
 namespace {
 
-class RenderCommandTest : public ::testing::Test {
+class RenderCommandTest : public ToolTest {
   protected:
-    void TearDown() override { fs::remove_all(dir_.parent_path()); }
-
-    void SetUp() override {
-        ASSERT_TRUE(fs::exists(toolPath())) << "korvanthe-xm is not built";
-        dir_ = testFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        song_ = dir_ / "three.xm";
-        ASSERT_TRUE(writeXmFile(threeVoiceSong(), song_.string()));
-    }
-
     // Renders song_ with the options into OUT.wav and reads it back.
     WavFile render(const std::string& options, const std::string& name = "out.wav") {
         const ToolRun run =
@@ -28,8 +19,6 @@ class RenderCommandTest : public ::testing::Test {
         return wav;
     }
 
-    fs::path dir_;
-    fs::path song_;
 };
 
 TEST_F(RenderCommandTest, StandardOutputIsTheSameFileWithItsSizesUpFront) {

@@ -160,4 +160,21 @@ inline fs::path testFolder(const std::string& name) {
     return dir;
 }
 
+// A test that runs the tool in a folder of its own, with the three-voice
+// song written there; the folder goes when the test ends.
+class ToolTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(fs::exists(toolPath())) << "korvanthe-xm is not built";
+        dir_ = testFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        song_ = dir_ / "three.xm";
+        ASSERT_TRUE(writeXmFile(threeVoiceSong(), song_.string()));
+    }
+
+    void TearDown() override { fs::remove_all(dir_.parent_path()); }
+
+    fs::path dir_;
+    fs::path song_;
+};
+
 } // namespace korvanthe::xmtool
