@@ -18,7 +18,6 @@ class RenderCommandTest : public ToolTest {
         EXPECT_TRUE(wav.canonical) << options;
         return wav;
     }
-
 };
 
 TEST_F(RenderCommandTest, StandardOutputIsTheSameFileWithItsSizesUpFront) {

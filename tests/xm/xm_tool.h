@@ -153,8 +153,8 @@ inline XmSong threeVoiceSong(uint16_t restartPosition = 0) {
 // A fresh folder for one test, of this process alone: another build's tests
 // may run the same test at the same time.
 inline fs::path testFolder(const std::string& name) {
-    const fs::path dir = fs::path(::testing::TempDir()) /
-                         ("xm_tool_tests-" + std::to_string(::getpid())) / name;
+    const fs::path dir =
+        fs::path(::testing::TempDir()) / ("xm_tool_tests-" + std::to_string(::getpid())) / name;
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
