@@ -17,12 +17,14 @@ const mixer::Kernels* kernelsOf(MixerPath path) {
         return mixer::sse2Kernels();
     case MixerPath::Avx2:
         return mixer::avx2Kernels();
+    case MixerPath::Simd128:
+        return mixer::simd128Kernels();
     }
     return nullptr;
 }
 
 MixerPath fastestPath() {
-    for (MixerPath path : {MixerPath::Avx2, MixerPath::Sse2}) {
+    for (MixerPath path : {MixerPath::Avx2, MixerPath::Sse2, MixerPath::Simd128}) {
         if (kernelsOf(path) != nullptr) {
             return path;
         }
@@ -47,6 +49,8 @@ const char* mixerPathName(MixerPath path) {
         return "sse2";
     case MixerPath::Avx2:
         return "avx2";
+    case MixerPath::Simd128:
+        return "simd128";
     }
     return "unknown";
 }

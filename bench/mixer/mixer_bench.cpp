@@ -144,7 +144,8 @@ void Clip(benchmark::State& state) {
 
 // Each benchmark once per code path that this build and CPU run.
 void registerOnEveryPath(const char* name, void (*run)(benchmark::State&)) {
-    for (MixerPath path : {MixerPath::Scalar, MixerPath::Sse2, MixerPath::Avx2}) {
+    for (MixerPath path :
+         {MixerPath::Scalar, MixerPath::Sse2, MixerPath::Avx2, MixerPath::Simd128}) {
         if (!mixerPathAvailable(path)) {
             continue;
         }

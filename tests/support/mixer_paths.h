@@ -1,4 +1,4 @@
-// Runs a test once per mixer code path (scalar, SSE2, AVX2). A path that this
+// Runs a test once per mixer code path (scalar, SSE2, AVX2, wasm SIMD). A path that this
 // build or CPU lacks is skipped with a message, so a fault in one path fails
 // on every machine that has it. The path is put back to the default after
 // each test.
@@ -41,11 +41,17 @@ inline std::string mixerPathTestName(const ::testing::TestParamInfo<MixerPath>& 
 
 } // namespace korvanthe::testing
 
+// The paths this kind of build can have: wasm SIMD in the browser edition,
+// SSE2 and AVX2 elsewhere (a CPU without them skips them).
+#if defined(__EMSCRIPTEN__)
+#define KORVANTHE_MIXER_PATHS ::korvanthe::MixerPath::Scalar, ::korvanthe::MixerPath::Simd128
+#else
+#define KORVANTHE_MIXER_PATHS                                                                      \
+    ::korvanthe::MixerPath::Scalar, ::korvanthe::MixerPath::Sse2, ::korvanthe::MixerPath::Avx2
+#endif
+
 // Instantiates the TEST_P tests of `suite` (derived from OnEveryMixerPath)
 // for every path, named after it.
 #define KORVANTHE_ON_EVERY_MIXER_PATH(suite)                                                       \
-    INSTANTIATE_TEST_SUITE_P(Paths, suite,                                                         \
-                             ::testing::Values(::korvanthe::MixerPath::Scalar,                     \
-                                               ::korvanthe::MixerPath::Sse2,                       \
-                                               ::korvanthe::MixerPath::Avx2),                      \
+    INSTANTIATE_TEST_SUITE_P(Paths, suite, ::testing::Values(KORVANTHE_MIXER_PATHS),               \
                              ::korvanthe::testing::mixerPathTestName)
