@@ -4,22 +4,27 @@
 # golden checksum as natively, on the scalar mixer path), then, where
 # Debian's chromium and npm's puppeteer-core are installed, serves the site on
 # 127.0.0.1, checks the page in headless Chromium (scripts/check-web-page.mjs,
-# screenshots in build-web/screenshots/) and compares chosen frames drawn
-# frame by frame with the native capture's (scripts/web-frames.mjs).
+# screenshots in build-web/screenshots/; its sound against the song rendered
+# natively), checks the start and fullscreen gestures
+# (scripts/check-web-gestures.mjs) and compares chosen frames drawn frame by
+# frame with the native capture's (scripts/web-frames.mjs).
 #
-#   bash scripts/test-web.sh [--no-page]
+#   bash scripts/test-web.sh [--no-page | --require-page]
 #
+# Without chromium or puppeteer-core the page checks are skipped, said in one
+# line; --require-page makes that a failure (CI).
 # puppeteer-core is looked for in build-web/npm (npm install --prefix
 # build-web/npm puppeteer-core) and through NODE_PATH. Ends with one
-# "N passed, N failed" line, each test program and the page check counting one.
+# "N passed, N failed" line, each test program and each page check counting one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 page=yes
 for argument in "$@"; do
     case "$argument" in
     --no-page) page=no ;;
+    --require-page) page=required ;;
     *)
-        echo "usage: bash scripts/test-web.sh [--no-page]" >&2
+        echo "usage: bash scripts/test-web.sh [--no-page | --require-page]" >&2
         exit 2
         ;;
     esac
@@ -47,11 +52,14 @@ for test in build-web/wasm/bin/web_*_test.js; do
     fi
 done
 
-if [[ $page == yes ]]; then
+if [[ $page != no ]]; then
     puppeteer_path=$PWD/build-web/npm/node_modules
     if ! command -v chromium >/dev/null ||
         ! NODE_PATH=$puppeteer_path:$NODE_PATH node -e 'require("puppeteer-core")' 2>/dev/null; then
         echo "page check skipped: needs chromium and puppeteer-core"
+        if [[ $page == required ]]; then
+            failed=$((failed + 1))
+        fi
     else
         port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
         python3 -m http.server "$port" --bind 127.0.0.1 --directory build-web/site >"$work/server.log" 2>&1 &
@@ -61,8 +69,19 @@ if [[ $page == yes ]]; then
             curl -sf "http://127.0.0.1:$port/index.html" >/dev/null && break
             sleep 0.1
         done
+        # The song rendered natively, whose first block the page's sound
+        # must begin with.
+        cmake --build build-web/native --target korvanthe-xm
+        build-web/native/bin/korvanthe-xm render build-web/native/bin/soundtrack.xm \
+            -o "$work/soundtrack.wav" >/dev/null
         if NODE_PATH=$puppeteer_path:$NODE_PATH node scripts/check-web-page.mjs \
-            "http://127.0.0.1:$port/index.html" build-web/screenshots 10; then
+            "http://127.0.0.1:$port/index.html" build-web/screenshots 10 "$work/soundtrack.wav"; then
+            passed=$((passed + 1))
+        else
+            failed=$((failed + 1))
+        fi
+        if NODE_PATH=$puppeteer_path:$NODE_PATH node scripts/check-web-gestures.mjs \
+            "http://127.0.0.1:$port/index.html"; then
             passed=$((passed + 1))
         else
             failed=$((failed + 1))

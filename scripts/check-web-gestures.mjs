@@ -1,0 +1,115 @@
+// Checks the web edition where a browser asks for a gesture before sound,
+// as browsers do by default: with ?autoplay=1 the page starts, finds its
+// sound held back, keeps the song at its start and asks for a click; the
+// click lets the song play. Then Space and a double-click take the page to
+// fullscreen, with the picture 4:3 in the middle of a wider screen, and
+// Space leaves it again.
+//
+//   node scripts/check-web-gestures.mjs URL
+//
+// URL is the served site's index.html. Needs puppeteer-core (found through
+// NODE_PATH) and Debian's chromium. Prints a closing "N passed, N failed".
+import { createRequire } from "module";
+
+const require = createRequire(import.meta.url);
+const puppeteer = require("puppeteer-core");
+
+const [url] = process.argv.slice(2);
+if (!url) {
+  console.error("usage: node scripts/check-web-gestures.mjs URL");
+  process.exit(2);
+}
+const Width = 1280;
+const Height = 720;
+const browser = await puppeteer.launch({
+  executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
+  headless: "new",
+  args: ["--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
+         "--autoplay-policy=document-user-activation-required", `--window-size=${Width},${Height}`],
+});
+let passed = 0;
+let failed = 0;
+function check(name, ok, detail) {
+  console.log(`${ok ? "ok" : "FAILED"}: ${name}${detail ? " (" + detail + ")" : ""}`);
+  ok ? ++passed : ++failed;
+}
+const pause = (milliseconds) => new Promise((resolve) => setTimeout(resolve, milliseconds));
+try {
+  const page = await browser.newPage();
+  await page.setViewport({ width: Width, height: Height });
+  const errors = [];
+  page.on("console", (message) => {
+    if (message.type() === "error") {
+      errors.push(message.text());
+    }
+  });
+  page.on("pageerror", (error) => errors.push(String(error)));
+  // Puppeteer's own evaluations count as a gesture; until the click the
+  // page is only read through the protocol, which does not.
+  const session = await page.createCDPSession();
+  const read = async (expression) => {
+    const reply = await session.send("Runtime.evaluate", { expression, returnByValue: true });
+    return reply.result.value;
+  };
+  const readUntil = async (expression, milliseconds) => {
+    for (const end = Date.now() + milliseconds; Date.now() < end; await pause(50)) {
+      if (await read(expression)) {
+        return true;
+      }
+    }
+    return false;
+  };
+  await page.goto(url + (url.includes("?") ? "&" : "?") + "autoplay=1", { waitUntil: "load" });
+  await readUntil("window.korvanthe.status().framesDrawn > 0", 30000);
+  await readUntil('!document.getElementById("front").classList.contains("hidden")', 5000);
+  await pause(1000);
+  const held = await read(`({
+    state: Module.korvantheSound.context.state,
+    asking: !document.getElementById("front").classList.contains("hidden"),
+    button: document.getElementById("start").textContent,
+    status: window.korvanthe.status(),
+    activated: navigator.userActivation.hasBeenActive,
+  })`);
+  check("without a gesture the sound is held back", held.state === "suspended" && !held.activated,
+        held.state);
+  check("the page asks for a click", held.asking && held.button === "Sound on", held.button);
+  check("the song waits at its start", held.status.framesPlayed === 0 && held.status.row === 0,
+        JSON.stringify(held.status));
+
+  await page.mouse.click(Width / 2, Height / 2);
+  await page.waitForFunction(() => window.korvanthe.status().framesPlayed > 44100, { timeout: 10000 })
+      .catch(() => {});
+  const playing = await page.evaluate(() => ({
+    state: Module.korvantheSound.context.state,
+    asking: !document.getElementById("front").classList.contains("hidden"),
+    status: window.korvanthe.status(),
+  }));
+  check("a click lets the song play", playing.state === "running" && playing.status.framesPlayed > 44100,
+        `${playing.state}, ${JSON.stringify(playing.status)}`);
+  check("the request goes away", !playing.asking);
+
+  // The canvas's place on the screen: 4:3, as high as the screen, centred.
+  const canvasBox = () => page.evaluate(() => {
+    const box = document.getElementById("canvas").getBoundingClientRect();
+    return { fullscreen: document.fullscreenElement !== null, x: box.x, y: box.y,
+             width: box.width, height: box.height };
+  });
+  const pillarboxed = (box) => Math.abs(box.height - Height) < 1 &&
+      Math.abs(box.width - Height * 4 / 3) < 1 && Math.abs(box.x - (Width - box.width) / 2) < 1;
+  await page.keyboard.press("Space");
+  await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 }).catch(() => {});
+  const full = await canvasBox();
+  check("Space asks for fullscreen", full.fullscreen);
+  check("the picture keeps 4:3 with bars at the sides", pillarboxed(full), JSON.stringify(full));
+  await page.keyboard.press("Space");
+  await page.waitForFunction(() => document.fullscreenElement === null, { timeout: 5000 }).catch(() => {});
+  check("Space again leaves fullscreen", !(await canvasBox()).fullscreen);
+  await page.mouse.click(Width / 2, Height / 2, { clickCount: 2 });
+  await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 }).catch(() => {});
+  check("a double-click asks for fullscreen", (await canvasBox()).fullscreen);
+  check("no console errors", errors.length === 0, errors.slice(0, 3).join(" | "));
+} finally {
+  await browser.close();
+}
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed === 0 ? 0 : 1);
