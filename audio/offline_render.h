@@ -24,9 +24,12 @@ struct OfflineBlock {
 
 // Fixes the output geometry for sampleRate, silences the voices and starts
 // the song from order 0, row 0. With watchSongEnd, renderOfflineBlock stops
-// where the song ends. Returns false for a null module, a sample rate below
-// 1 or a failed allocation.
-bool startOfflineRender(Module* module, int32_t sampleRate, bool watchSongEnd);
+// where the song has ended `repeats` times (audio/song_end_watch.h), the
+// orders before startOrder counting as played (for a caller that starts the
+// song there). Returns false for a null module, a sample rate below 1 or a
+// failed allocation.
+bool startOfflineRender(Module* module, int32_t sampleRate, bool watchSongEnd, int32_t repeats = 1,
+                        int32_t startOrder = 0);
 
 // Renders the next block. Returns false, with nothing rendered, once the
 // song has ended (watchSongEnd) or when no render was started. The last block
@@ -34,7 +37,7 @@ bool startOfflineRender(Module* module, int32_t sampleRate, bool watchSongEnd);
 // none (then false).
 bool renderOfflineBlock(OfflineBlock* block);
 
-// True once the song's end has been reached.
+// True once the song has ended for the last time (watchSongEnd).
 bool offlineSongEnded();
 
 // Releases the render buffers and removes the song-end watch.

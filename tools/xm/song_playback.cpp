@@ -1,32 +1,14 @@
 #include "tools/xm/song_playback.h"
 
 #include <algorithm>
-#include <bitset>
 
-#include "audio/block_renderer.h"
 #include "audio/mixer.h"
 #include "replayer/channel.h"
-#include "replayer/tick_driver.h"
 #include "tools/xm/commands.h"
 
 namespace korvanthe {
 
 namespace {
-
-constexpr int MaxRows = 256; // rows a pattern can have
-
-// Which (order, row) positions have played in the current time through the
-// song. A pattern loop plays its rows again on purpose, so jumping back by a
-// loop forgets the looped rows.
-struct SongEndWatch {
-    std::bitset<OrderTableSize * MaxRows> played;
-    int32_t lastOrder;
-    int32_t lastRow;
-    bool started;
-    int32_t endsLeft;    // times the song has still to end; 0: it has ended for good
-    int32_t endFrame;    // frame of the block at which the last repeat began
-    BlockStamp endStamp; // the position and time at that frame, before the repeat
-};
 
 struct SongPlayback {
     Module* song;             // the hooked song; null when none is
@@ -36,7 +18,6 @@ struct SongPlayback {
     uint32_t silenced; // bit i: channel i
     bool rendering;    // an offline render runs
     bool watching;     // ... and looks for the song's end
-    SongEndWatch watch;
 };
 
 SongPlayback playback{};
@@ -96,46 +77,6 @@ void unhook() {
     playback.song = nullptr;
 }
 
-void markPlayed(SongEndWatch& watch, int32_t order, int32_t row) {
-    watch.played.set(static_cast<size_t>(order) * MaxRows + static_cast<size_t>(row));
-    watch.started = true;
-    watch.lastOrder = order;
-    watch.lastRow = row;
-}
-
-void watchRow(const Module* module, bool enteredOrder, void* context) {
-    auto* watch = static_cast<SongEndWatch*>(context);
-    if (watch->endsLeft == 0) {
-        return;
-    }
-    const int32_t order = module->order;
-    const int32_t row = module->row;
-    if (order < 0 || order >= OrderTableSize || row < 0 || row >= MaxRows) {
-        return;
-    }
-    if (watch->started && !enteredOrder && order == watch->lastOrder && row <= watch->lastRow) {
-        for (int32_t r = row; r <= watch->lastRow; ++r) {
-            watch->played.reset(static_cast<size_t>(order) * MaxRows + static_cast<size_t>(r));
-        }
-    }
-    const size_t position = static_cast<size_t>(order) * MaxRows + static_cast<size_t>(row);
-    if (!watch->played.test(position)) {
-        markPlayed(*watch, order, row);
-        return;
-    }
-    watch->endsLeft -= 1;
-    if (watch->endsLeft > 0) {
-        // The song plays on from here, as the replayer takes it: the next
-        // time through begins with this position.
-        watch->played.reset();
-        markPlayed(*watch, order, row);
-        return;
-    }
-    watch->endFrame = blockRenderer.tickFrame;
-    watch->endStamp = BlockStamp{static_cast<uint8_t>(watch->lastOrder),
-                                 static_cast<uint8_t>(watch->lastRow), module->elapsedMs};
-}
-
 } // namespace
 
 int64_t longestSongFrames(const PlaybackOptions& options) {
@@ -144,48 +85,25 @@ int64_t longestSongFrames(const PlaybackOptions& options) {
 
 bool startSongRender(Module* song, const PlaybackOptions& options, bool watchSongEnd) {
     stopSongRender();
-    // The song-end watch of the offline render stays off: this one knows
-    // about start orders and repeats.
-    if (song == nullptr || !startOfflineRender(song, options.sampleRate, false)) {
+    if (song == nullptr || !startOfflineRender(song, options.sampleRate, watchSongEnd,
+                                               options.repeats, options.startOrder)) {
         return false;
     }
     hook(song, options);
     playback.rendering = true;
     playback.watching = watchSongEnd;
-    playback.watch = SongEndWatch{};
-    playback.watch.endsLeft = options.repeats;
-    for (int32_t order = 0; order < options.startOrder && order < OrderTableSize; ++order) {
-        for (int32_t row = 0; row < MaxRows; ++row) {
-            playback.watch.played.set(static_cast<size_t>(order) * MaxRows +
-                                      static_cast<size_t>(row));
-        }
-    }
-    if (watchSongEnd) {
-        setRowObserver(watchRow, &playback.watch);
-    }
     return true;
 }
 
 bool songRenderEnded() {
-    return playback.watching && playback.watch.endsLeft == 0;
+    return playback.watching && offlineSongEnded();
 }
 
 bool renderSongBlock(OfflineBlock* block) {
-    if (!playback.rendering || songRenderEnded() || !renderOfflineBlock(block)) {
-        return false;
-    }
-    if (songRenderEnded()) {
-        // The block is cut where the repeat begins, and so is its stamp.
-        block->frames = std::min(block->frames, playback.watch.endFrame);
-        block->stamp = playback.watch.endStamp;
-    }
-    return block->frames > 0;
+    return playback.rendering && renderOfflineBlock(block);
 }
 
 void stopSongRender() {
-    if (playback.watching) {
-        setRowObserver(nullptr, nullptr);
-    }
     if (playback.rendering) {
         stopOfflineRender();
         unhook();

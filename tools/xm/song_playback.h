@@ -2,9 +2,8 @@
 // the replayer and the mixer run exactly as for the demo. The options act
 // from outside, through the module's tick handler (the start order is set
 // before the first tick; muted channels' voices get zero gains after every
-// tick) and a row observer that finds where the song ends, as the offline
-// render finds it: the first time playback would go back to a position
-// already played other than through a pattern loop.
+// tick), and the offline render's song-end watch with the repeats and the
+// start order (audio/song_end_watch.h).
 //
 // One song at a time; rendering thread only, like the renderer itself.
 #pragma once
