@@ -1,5 +1,5 @@
 // The render speed of one song in the build it is compiled into (wasm under
-// node here; natively korvanthe-bench-render gives the same figure):
+// node here; natively korvanthe-bench-render-speed is the same program):
 // the whole song through the block renderer, as the render command does,
 // and the output frames per CPU second.
 //
