@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "audio/mixer.h"
@@ -229,12 +230,13 @@ TEST_P(Clipper, RoundsTiesToEvenAndClamps) {
     } cases[] = {
         {32767.5f, 32767}, {-32768.5f, -32768}, {2.5f, 2},           {3.5f, 4},  {-2.5f, -2},
         {0.49f, 0},        {40000.0f, 32767},   {-40000.0f, -32768}, {-0.5f, 0}, {1.5f, 2},
+        {std::numeric_limits<float>::quiet_NaN(), 32767},
     };
-    // Seven rounds of the cases: 70 samples, so that the 16- and 8-wide
+    // Eight rounds of the cases: 88 samples, so that the 16- and 8-wide
     // loops and the one-by-one tail all get some.
     constexpr size_t CaseCount = sizeof cases / sizeof cases[0];
     std::vector<float> buffer;
-    for (int round = 0; round < 7; ++round) {
+    for (int round = 0; round < 8; ++round) {
         for (const auto& c : cases) {
             buffer.push_back(c.in);
         }
