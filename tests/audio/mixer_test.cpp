@@ -228,8 +228,16 @@ TEST_P(Clipper, RoundsTiesToEvenAndClamps) {
         float in;
         int16_t out;
     } cases[] = {
-        {32767.5f, 32767}, {-32768.5f, -32768}, {2.5f, 2},           {3.5f, 4},  {-2.5f, -2},
-        {0.49f, 0},        {40000.0f, 32767},   {-40000.0f, -32768}, {-0.5f, 0}, {1.5f, 2},
+        {32767.5f, 32767},
+        {-32768.5f, -32768},
+        {2.5f, 2},
+        {3.5f, 4},
+        {-2.5f, -2},
+        {0.49f, 0},
+        {40000.0f, 32767},
+        {-40000.0f, -32768},
+        {-0.5f, 0},
+        {1.5f, 2},
         {std::numeric_limits<float>::quiet_NaN(), 32767},
     };
     // Eight rounds of the cases: 88 samples, so that the 16- and 8-wide

@@ -33,8 +33,8 @@ std::string fileText(const fs::path& path) {
 class CaptureCommand : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("korvanthe-capture-command-" + std::to_string(::getpid()));
+        folder =
+            fs::temp_directory_path() / ("korvanthe-capture-command-" + std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder / "work");
     }
@@ -62,8 +62,8 @@ class CaptureCommand : public ::testing::Test {
     std::string failingFfmpeg() {
         const fs::path bin = folder / "bin";
         fs::create_directories(bin);
-        std::ofstream(bin / "ffmpeg") << "#!/bin/sh\ntouch '" << (folder / "ffmpeg-ran").string()
-                                      << "'\nexit 3\n";
+        std::ofstream(bin / "ffmpeg")
+            << "#!/bin/sh\ntouch '" << (folder / "ffmpeg-ran").string() << "'\nexit 3\n";
         fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
         return bin.string();
     }
@@ -74,9 +74,9 @@ class CaptureCommand : public ::testing::Test {
 TEST_F(CaptureCommand, HelpListsEveryOptionWithExamplesAndVersionNamesTheRelease) {
     const Outcome help = capture("--help");
     EXPECT_EQ(help.status, 0);
-    for (const char* option : {"\n  -o OUT ", "\n  --fps N ", "\n  --seconds S ",
-                               "\n  -h, --help ", "\n  --version ", "\nexamples:\n",
-                               "korvanthe-capture -o demo.mp4\n"}) {
+    for (const char* option :
+         {"\n  -o OUT ", "\n  --fps N ", "\n  --seconds S ", "\n  -h, --help ", "\n  --version ",
+          "\nexamples:\n", "korvanthe-capture -o demo.mp4\n"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     const Outcome version = capture("--version");

@@ -19,8 +19,8 @@
 #include "host/window.h"
 #include "platform/headless/egl_window.h"
 #include "platform/headless/virtual_clock.h"
-#include "timeline/effect_registry.h"
 #include "tests/support/process_id.h"
+#include "timeline/effect_registry.h"
 
 namespace korvanthe {
 namespace {

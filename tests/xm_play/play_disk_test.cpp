@@ -91,9 +91,9 @@ TEST_F(PlayDiskTest, DiskOutputIsTheRenderedSong) {
     // From a named string: GCC 12 at -O3 warns (-Wrestrict) inside the
     // inlined insert of "literal" + temporary std::string.
     const std::string tool = toolPath().string();
-    ASSERT_EQ(run("'" + tool + "' render '" + song_.string() + "' -o '" + wav.string() +
-                  "' > /dev/null"),
-              0);
+    ASSERT_EQ(
+        run("'" + tool + "' render '" + song_.string() + "' -o '" + wav.string() + "' > /dev/null"),
+        0);
 
     const std::vector<char> heard = readFile(disk);
     const std::vector<char> wavBytes = readFile(wav);

@@ -88,7 +88,8 @@ std::vector<uint8_t> encodePngRgba(int width, int height, std::span<const uint8_
     putBigEndian32(header, static_cast<uint32_t>(height));
     constexpr uint8_t BitDepth = 8;
     constexpr uint8_t ColourTypeRgba = 6;
-    header.insert(header.end(), {BitDepth, ColourTypeRgba, 0, 0, 0}); // deflate, adaptive, no interlace
+    header.insert(header.end(),
+                  {BitDepth, ColourTypeRgba, 0, 0, 0}); // deflate, adaptive, no interlace
     putChunk(png, "IHDR", header);
     putChunk(png, "IDAT", zlibStored(scanlines));
     putChunk(png, "IEND", {});

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "host/main_sequence.h"
 #include "tools/capture/capture_options.h"
 #include "tools/capture/ffmpeg_encoder.h"
-#include "host/main_sequence.h"
 
 namespace korvanthe {
 

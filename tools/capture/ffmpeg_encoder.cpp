@@ -110,9 +110,9 @@ bool startVideoEncoder(VideoEncoder& encoder, CaptureOutput kind, const std::str
     // WebM holds only VP8/VP9 and Vorbis/Opus; MP4 and Matroska get H.264.
     // Constant quality in both, at about the same look.
     const std::vector<std::string> h264 = {"-c:v", "libx264", "-preset", "medium", "-crf", "18"};
-    const std::vector<std::string> vp9 = {"-c:v",      "libvpx-vp9", "-crf", "24", "-b:v",
-                                          "0",         "-deadline",  "good", "-cpu-used",
-                                          "4",         "-row-mt",    "1"};
+    const std::vector<std::string> vp9 = {"-c:v",      "libvpx-vp9", "-crf",      "24",
+                                          "-b:v",      "0",          "-deadline", "good",
+                                          "-cpu-used", "4",          "-row-mt",   "1"};
     const std::vector<std::string>& codec = kind == CaptureOutput::webm ? vp9 : h264;
     arguments.insert(arguments.end(), input.begin(), input.end());
     arguments.insert(arguments.end(), bitExactArguments.begin(), bitExactArguments.end());
@@ -146,9 +146,9 @@ bool sendVideoFrame(VideoEncoder& encoder, std::span<const uint32_t> pixels, std
         }
         if (written <= 0) {
             // A closed pipe means ffmpeg has gone; why is its exit status's to tell.
-            error = errno == EPIPE ? std::string("ffmpeg stopped taking frames")
-                                   : std::string("cannot send frames to ffmpeg: ") +
-                                         std::strerror(errno);
+            error = errno == EPIPE
+                        ? std::string("ffmpeg stopped taking frames")
+                        : std::string("cannot send frames to ffmpeg: ") + std::strerror(errno);
             return false;
         }
         sent += static_cast<size_t>(written);
@@ -172,13 +172,12 @@ bool finishVideoEncoder(VideoEncoder& encoder, std::string& error) {
 bool muxVideoAndSound(CaptureOutput kind, const std::string& videoPath, const std::string& wavPath,
                       const std::string& outputPath, std::string& error) {
     std::vector<std::string> arguments = quietArguments;
-    const std::vector<std::string> inputs = {"-i",  videoPath, "-i",   wavPath, "-map",
-                                             "0:v", "-map",    "1:a",  "-c:v",  "copy"};
+    const std::vector<std::string> inputs = {"-i",  videoPath, "-i",  wavPath, "-map",
+                                             "0:v", "-map",    "1:a", "-c:v",  "copy"};
     // Opus runs at 48 kHz: ffmpeg resamples the 44.1 kHz sound for it.
     const std::vector<std::string> sound =
-        kind == CaptureOutput::webm
-            ? std::vector<std::string>{"-c:a", "libopus", "-b:a", "160k"}
-            : std::vector<std::string>{"-c:a", "aac", "-b:a", "192k"};
+        kind == CaptureOutput::webm ? std::vector<std::string>{"-c:a", "libopus", "-b:a", "160k"}
+                                    : std::vector<std::string>{"-c:a", "aac", "-b:a", "192k"};
     arguments.insert(arguments.end(), inputs.begin(), inputs.end());
     arguments.insert(arguments.end(), sound.begin(), sound.end());
     arguments.insert(arguments.end(), bitExactArguments.begin(), bitExactArguments.end());

@@ -1,7 +1,7 @@
 // Video files through an ffmpeg process (H.264 + AAC in MP4 or Matroska,
 // VP9 + Opus in WebM): the frames stream into one ffmpeg run as raw RGB, and
-// a second run puts the picture and the WAV sound together into the file. Output flags ask for bit-exact files, so
-// that one ffmpeg build gives the same bytes for the same capture.
+// a second run puts the picture and the WAV sound together into the file. Output flags ask for
+// bit-exact files, so that one ffmpeg build gives the same bytes for the same capture.
 #pragma once
 
 #include <cstdint>

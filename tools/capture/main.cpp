@@ -5,9 +5,9 @@
 // (capture_options.h says which names are which). The same files give the
 // same output bytes every run.
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <csignal>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
