@@ -5,9 +5,6 @@
 
 namespace korvanthe {
 
-inline constexpr float ScreenPixelsWide = static_cast<float>(ScreenWidth);
-inline constexpr float ScreenPixelsHigh = static_cast<float>(ScreenHeight);
-
 // Projection: one unit per screen pixel, origin top left, y growing
 // downwards, z from -1 to 1; modelview: identity. Context current.
 void setScreenPixelProjection();

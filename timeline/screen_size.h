@@ -9,4 +9,8 @@ namespace korvanthe {
 inline constexpr int ScreenWidth = 640;
 inline constexpr int ScreenHeight = 480;
 
+// The same size as floats, for drawing and layout in screen pixels.
+inline constexpr float ScreenPixelsWide = static_cast<float>(ScreenWidth);
+inline constexpr float ScreenPixelsHigh = static_cast<float>(ScreenHeight);
+
 } // namespace korvanthe

@@ -9,8 +9,6 @@ namespace korvanthe::assetgen {
 
 namespace {
 
-constexpr float ScreenPixelsWide = static_cast<float>(ScreenWidth);
-constexpr float ScreenPixelsHigh = static_cast<float>(ScreenHeight);
 constexpr float CentreX = ScreenPixelsWide / 2;
 
 Canvas screenCanvas(int slot) {
