@@ -25,19 +25,6 @@ int patternCount() {
     return count;
 }
 
-std::vector<int> rollAccentRows(Part part) {
-    switch (part) {
-    case Part::BuildRoll:
-        return {32, 36, 40, 42, 44, 46};
-    case Part::FinalBuild:
-        return {32, 40, 48, 52, 56, 58, 60, 62};
-    case Part::DropFill:
-        return {56, 58, 60, 62};
-    default:
-        return {};
-    }
-}
-
 std::array<Chord, 4> progression(Part part, int variation) {
     // A minor throughout: i - VI - III - VII for the main parts.
     constexpr Chord Am = {xmNote("A-2"), {xmNote("A-3"), xmNote("C-4"), xmNote("E-4")}, true};

@@ -49,10 +49,6 @@ inline int silenceOrder() {
 // The number of distinct patterns the plan uses.
 int patternCount();
 
-// Rows on which the roll at the end of a build hits hardest: the timeline
-// flashes on them. Empty for parts without such a roll.
-std::vector<int> rollAccentRows(Part part);
-
 // Chord of each bar: root note (for the bass, octave 2) and three pad notes.
 struct Chord {
     uint8_t root;
