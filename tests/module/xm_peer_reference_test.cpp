@@ -13,16 +13,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "audio/block_renderer.h"
-#include "audio/offline_render.h"
 #include "audio/output_settings.h"
 #include "module/xm_loader.h"
-#include "replayer/tick_driver.h"
 #include "tests/module/xm_variant_songs.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/row_timeline.h"
 #include "tools/xm_writer/xm_writer.h"
 
 #if KORVANTHE_PEER_XMP
@@ -38,15 +37,11 @@ namespace {
 #if KORVANTHE_PEER_XMP || KORVANTHE_PEER_OPENMPT
 using testing::loadModuleFromBytes;
 using testing::ModulePtr;
+using testing::RowStart;
+using testing::SongEnd;
 
 constexpr int32_t Rate = 44100;
 constexpr int64_t LongestSongFrames = int64_t{Rate} * 10 * 60;
-
-struct RowStart {
-    int32_t order;
-    int32_t row;
-    int64_t frame;
-};
 
 struct VariantFile {
     const char* what;
@@ -66,40 +61,14 @@ std::vector<VariantFile> variantFiles() {
     };
 }
 
-struct RowRecorder {
-    std::vector<RowStart>* rows;
-    int64_t blockStartFrame;
-};
-
-void recordRow(const Module* module, bool /*enteredOrder*/, void* context) {
-    auto* recorder = static_cast<RowRecorder*>(context);
-    recorder->rows->push_back(
-        {module->order, module->row, recorder->blockStartFrame + blockRenderer.tickFrame});
-}
-
 // Our rows to the song's end, the way `korvanthe-xm render --positions` sees them.
 std::vector<RowStart> ourTimeline(Module* module, int32_t& blockFrames) {
-    int64_t endFrame = 0;
-    EXPECT_TRUE(startOfflineRender(module, Rate, true));
-    OfflineBlock block{};
-    while (endFrame < LongestSongFrames && renderOfflineBlock(&block)) {
-        endFrame += block.frames;
-    }
-    stopOfflineRender();
+    const std::optional<SongEnd> end = testing::renderToSongEnd(module, Rate, LongestSongFrames);
+    EXPECT_TRUE(end.has_value());
     blockFrames = outputSettings.blockFrames;
 
     std::vector<RowStart> rows;
-    EXPECT_TRUE(startOfflineRender(module, Rate, false));
-    RowRecorder recorder{&rows, 0};
-    setRowObserver(recordRow, &recorder);
-    while (recorder.blockStartFrame < endFrame && renderOfflineBlock(&block)) {
-        recorder.blockStartFrame += block.frames;
-    }
-    setRowObserver(nullptr, nullptr);
-    stopOfflineRender();
-    while (!rows.empty() && rows.back().frame >= endFrame) {
-        rows.pop_back();
-    }
+    EXPECT_TRUE(testing::recordRowStarts(module, Rate, end ? end->frame : 0, rows));
     return rows;
 }
 

@@ -4,9 +4,7 @@
 // breaks, pattern loops and delays, the tick length, the song-end rule) fails
 // with the first row that moved. Skips when the shared corpus is absent.
 //
-// The timeline is taken from the offline render, the code path of
-// `korvanthe-xm render --positions` and of live playback: the row observer
-// sees each row tick, and the block renderer tells the frame it starts at.
+// The timeline is taken from the offline render (tests/support/row_timeline.h).
 //
 // To rewrite the expected files from the current code (only in a commit that
 // says why the timing changed):
@@ -25,12 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "audio/block_renderer.h"
-#include "audio/offline_render.h"
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
-#include "replayer/tick_driver.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/row_timeline.h"
 #include "tests/support/test_paths.h"
 
 namespace korvanthe::testing {
@@ -53,69 +49,24 @@ const char* const PinnedFiles[] = {
     "behaviour/format_xm_pattrunc.xm",         // short patterns, a long delayed row
 };
 
-struct RowStart {
-    int32_t order;
-    int32_t row;
-    int64_t frame; // first frame of the row's first tick, from the song's start
-};
-
 struct Timeline {
     std::vector<RowStart> rows; // every row played, in playing order
     int64_t endFrame = 0;       // frames of the whole song
     int32_t endElapsedMs = 0;   // the song's own clock at its end, as the last stamp gives it
 };
 
-// The song's length by the render's own end rule: endFrame and endElapsedMs.
-std::optional<Timeline> songLength(Module* module) {
-    if (!startOfflineRender(module, Rate, true)) {
+// Renders the song to its end by the render's own end rule, then a second
+// time noting where each row starts.
+std::optional<Timeline> renderTimeline(Module* module) {
+    const std::optional<SongEnd> end = renderToSongEnd(module, Rate, LongestSongFrames);
+    if (!end || !end->ended) {
         return std::nullopt;
     }
     Timeline timeline;
-    OfflineBlock block{};
-    while (timeline.endFrame < LongestSongFrames && renderOfflineBlock(&block)) {
-        timeline.endFrame += block.frames;
-        timeline.endElapsedMs = block.stamp.elapsedMs;
-    }
-    const bool ended = offlineSongEnded();
-    stopOfflineRender();
-    if (!ended) {
+    timeline.endFrame = end->frame;
+    timeline.endElapsedMs = end->elapsedMs;
+    if (!recordRowStarts(module, Rate, timeline.endFrame, timeline.rows)) {
         return std::nullopt;
-    }
-    return timeline;
-}
-
-struct RowRecorder {
-    std::vector<RowStart>* rows;
-    int64_t blockStartFrame; // frames rendered before the block being rendered
-};
-
-void recordRow(const Module* module, bool /*enteredOrder*/, void* context) {
-    auto* recorder = static_cast<RowRecorder*>(context);
-    recorder->rows->push_back(
-        {module->order, module->row, recorder->blockStartFrame + blockRenderer.tickFrame});
-}
-
-// Renders the song a second time, to its end, noting where each row starts.
-std::optional<Timeline> renderTimeline(Module* module) {
-    std::optional<Timeline> length = songLength(module);
-    if (!length) {
-        return std::nullopt;
-    }
-    Timeline timeline = *length;
-    if (!startOfflineRender(module, Rate, false)) {
-        return std::nullopt;
-    }
-    RowRecorder recorder{&timeline.rows, 0};
-    setRowObserver(recordRow, &recorder);
-    OfflineBlock block{};
-    while (recorder.blockStartFrame < timeline.endFrame && renderOfflineBlock(&block)) {
-        recorder.blockStartFrame += block.frames;
-    }
-    setRowObserver(nullptr, nullptr);
-    stopOfflineRender();
-    // The row at the end frame is the first one played again: not the song's.
-    while (!timeline.rows.empty() && timeline.rows.back().frame >= timeline.endFrame) {
-        timeline.rows.pop_back();
     }
     return timeline;
 }
