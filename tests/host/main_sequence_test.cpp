@@ -1,11 +1,14 @@
 // The main sequence on the headless backend, in a folder of the test's own:
 // what exists while the demo runs, what is gone after it, the first frame
 // and the Escape path, and a demo without its song or with a short picture;
-// its exit statuses, quit signals, and two runs in one process.
+// its exit statuses, quit signals, and two runs in one process. Also run in
+// steps (start, step, finish), as the browser drives it: the same frames as
+// the blocking loop, pixel for pixel, and the count of frames drawn.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +32,7 @@ namespace fs = std::filesystem;
 using testing::processId;
 
 constexpr uint32_t ClockStart = 1'000'000;
+constexpr int64_t RecordedFrames = 6;
 
 class MainSequence : public ::testing::Test {
   protected:
@@ -76,6 +80,22 @@ class MainSequence : public ::testing::Test {
             }
         };
         EXPECT_EQ(runMainSequence(hooks), 0);
+    }
+
+    // Each frame 300 ms after the one before; the pixels of every frame drawn.
+    static MainSequenceHooks recordingHooks(std::vector<std::vector<uint32_t>>& frames) {
+        MainSequenceHooks hooks;
+        hooks.beforeFrame = [](int64_t frame) {
+            setVirtualMilliseconds(ClockStart + static_cast<uint32_t>(frame) * 300);
+        };
+        hooks.afterFrame = [&frames](int64_t frame) {
+            frames.emplace_back();
+            readPixels(frames.back());
+            if (frame + 1 == RecordedFrames) {
+                injectKey(KeyEscape, true);
+            }
+        };
+        return hooks;
     }
 
     fs::path previous;
@@ -194,6 +214,53 @@ TEST_F(MainSequence, AQuitSignalEndsTheDemoLikeEscape) {
     EXPECT_EQ(drawn, 3);
     EXPECT_EQ(headlessSwapCount(), 2);
     EXPECT_EQ(quitSignal(), SIGINT);
+}
+
+TEST_F(MainSequence, InStepsDrawsTheFramesTheBlockingLoopDraws) {
+    // Something on screen that changes with time: the text effect over a
+    // white picture, which fades in copy after copy.
+    writeText("random.scp", "0:0 text resettimer 0 0 0\n"
+                            "0:0 text start 0 0 0\n");
+    {
+        std::ofstream picture("picture0.raw", std::ios::binary);
+        const std::vector<char> white(512 * 256 * 3, static_cast<char>(255));
+        picture.write(white.data(), static_cast<std::streamsize>(white.size()));
+    }
+    std::vector<std::vector<uint32_t>> looped;
+    EXPECT_EQ(runMainSequence(recordingHooks(looped)), ExitEnded);
+
+    std::vector<std::vector<uint32_t>> stepped;
+    resetHeadlessWindowSystem();
+    setVirtualMilliseconds(ClockStart);
+    EXPECT_EQ(mainSequenceFramesDrawn(), 0);
+    int status = -1;
+    ASSERT_TRUE(startMainSequence(status, recordingHooks(stepped)));
+    EXPECT_EQ(mainSequenceFramesDrawn(), 1);
+    int64_t steps = 0;
+    while (stepMainSequence()) {
+        ++steps;
+        EXPECT_EQ(mainSequenceFramesDrawn(), steps + 1);
+    }
+    EXPECT_EQ(finishMainSequence(), ExitEnded);
+    EXPECT_EQ(mainSequenceFramesDrawn(), 0);
+    EXPECT_FALSE(headlessWindowExists());
+
+    ASSERT_EQ(looped.size(), static_cast<size_t>(RecordedFrames));
+    ASSERT_EQ(stepped.size(), looped.size());
+    for (size_t frame = 0; frame < looped.size(); ++frame) {
+        EXPECT_TRUE(stepped[frame] == looped[frame]) << "frame " << frame;
+    }
+    // The frames differ among themselves, so the comparison says something.
+    EXPECT_FALSE(looped.front() == looped.back());
+}
+
+TEST_F(MainSequence, InStepsAStartWithoutAWindowFailsWithItsStatus) {
+    setHeadlessFailingStep(WindowStep::CreateContext);
+    int status = -1;
+    EXPECT_FALSE(startMainSequence(status));
+    EXPECT_EQ(status, ExitNoDisplay);
+    EXPECT_EQ(mainSequenceFramesDrawn(), 0);
+    EXPECT_FALSE(headlessWindowExists());
 }
 
 } // namespace
