@@ -1,6 +1,7 @@
 #include "platform/sdl2/pulse_output.h"
 
 #include "platform/sdl2/heard_position.h"
+#include "platform/sdl2/loop_copy.h"
 #include "platform/thread.h"
 
 #if defined(__linux__) && __has_include(<pulse/pulseaudio.h>)
@@ -134,10 +135,9 @@ struct PulseOutput {
     const uint8_t* loopBuffer = nullptr; // null: silence is written
     uint32_t loopBytes = 0;
     uint32_t cursorBytes = 0;
-    uint64_t writtenBytes = 0;     // every byte handed to the stream, silence too
-    uint64_t loopStartBytes = 0;   // writtenBytes when the loop began
-    uint64_t loopWrittenBytes = 0; // loop bytes handed to the stream
-    uint64_t heardBytes = 0;       // the last answer
+    uint64_t writtenBytes = 0;   // every byte handed to the stream, silence too
+    uint64_t loopStartBytes = 0; // writtenBytes when the loop began: all after it is loop
+    uint64_t heardBytes = 0;     // the last answer
 
     // The stream's frames heard as the server last reported them, the
     // moment the report describes, and whether the sink was playing then.
@@ -183,27 +183,9 @@ void onTimingReport(pa_stream* stream, void*) {
     output.clockKnown = true;
     output.clockFrames = std::max<int64_t>(timing->read_index / 4 - heldFrames, 0);
     output.clockTime =
-        Clock::now() - std::chrono::microseconds(std::clamp<int64_t>(ageMicroseconds, 0, 100000));
+        Clock::now() - std::chrono::microseconds(std::clamp<int64_t>(
+                           ageMicroseconds, 0, std::chrono::microseconds(LongestCarry).count()));
     output.clockRunning = timing->playing != 0;
-}
-
-// Copies `size` bytes of the loop, wrapping at its end, or silence.
-void fill(uint8_t* data, size_t size) {
-    if (output.loopBuffer == nullptr) {
-        std::memset(data, 0, size);
-        return;
-    }
-    output.loopWrittenBytes += size;
-    while (size > 0) {
-        const size_t run = std::min<size_t>(size, output.loopBytes - output.cursorBytes);
-        std::memcpy(data, output.loopBuffer + output.cursorBytes, run);
-        data += run;
-        size -= run;
-        output.cursorBytes += static_cast<uint32_t>(run);
-        if (output.cursorBytes == output.loopBytes) {
-            output.cursorBytes = 0;
-        }
-    }
 }
 
 void onWritable(pa_stream* stream, size_t wanted, void*) {
@@ -224,7 +206,8 @@ void onWritable(pa_stream* stream, size_t wanted, void*) {
         if (size == 0) {
             return;
         }
-        fill(static_cast<uint8_t*>(data), size);
+        copyFromLoop(static_cast<uint8_t*>(data), size, output.loopBuffer, output.loopBytes,
+                     output.cursorBytes);
         if (pulse.streamWrite(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) != 0) {
             return;
         }
@@ -363,7 +346,6 @@ bool startPulseLoop(const uint8_t* buffer, uint32_t byteCount) {
     output.loopBytes = byteCount;
     output.cursorBytes = 0;
     output.loopStartBytes = output.writtenBytes;
-    output.loopWrittenBytes = 0;
     output.heardBytes = 0;
     output.pulse->unlock(output.mainloop);
     return true;
@@ -393,9 +375,9 @@ bool pulseHeardBytes(uint64_t* bytes) {
                 output.clockFrames, sinceReport, output.clockRunning,
                 std::chrono::duration_cast<std::chrono::microseconds>(LongestCarry).count(),
                 output.sampleRate);
-            output.heardBytes =
-                loopBytesHeard(static_cast<uint64_t>(streamFrames) * 4, output.loopStartBytes,
-                               output.loopWrittenBytes, output.loopBytes, output.heardBytes);
+            output.heardBytes = loopBytesHeard(
+                static_cast<uint64_t>(streamFrames) * 4, output.loopStartBytes,
+                output.writtenBytes - output.loopStartBytes, output.loopBytes, output.heardBytes);
         }
         *bytes = output.heardBytes;
     }
@@ -411,7 +393,6 @@ void resetPulseOutput() {
     output.loopBuffer = nullptr;
     output.loopBytes = 0;
     output.cursorBytes = 0;
-    output.loopWrittenBytes = 0;
     output.heardBytes = 0;
     output.pulse->unlock(output.mainloop);
 }
@@ -420,7 +401,7 @@ void closePulseOutput() {
     if (output.pulse == nullptr) {
         return;
     }
-    resetPulseOutput();
+    // The main loop stops first, so no callback runs while it all goes.
     dropConnection();
 }
 

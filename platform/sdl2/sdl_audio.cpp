@@ -1,14 +1,13 @@
 #include <SDL.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cstring>
 
 #if defined(__linux__)
 #include <dlfcn.h>
 #endif
 
 #include "platform/audio_output.h"
+#include "platform/sdl2/loop_copy.h"
 #include "platform/sdl2/pulse_output.h"
 
 namespace korvanthe {
@@ -37,21 +36,8 @@ struct SdlAudioDevice {
 SdlAudioDevice device;
 
 void SDLCALL fillAudio(void*, Uint8* stream, int length) {
-    if (device.loopBuffer == nullptr) {
-        std::memset(stream, 0, static_cast<size_t>(length));
-        return;
-    }
-    uint32_t left = static_cast<uint32_t>(length);
-    while (left > 0) {
-        const uint32_t run = std::min(left, device.loopBytes - device.cursorBytes);
-        std::memcpy(stream, device.loopBuffer + device.cursorBytes, run);
-        stream += run;
-        left -= run;
-        device.cursorBytes += run;
-        if (device.cursorBytes == device.loopBytes) {
-            device.cursorBytes = 0;
-        }
-    }
+    copyFromLoop(stream, static_cast<size_t>(length), device.loopBuffer, device.loopBytes,
+                 device.cursorBytes);
     device.consumedBytes.fetch_add(static_cast<uint64_t>(length));
 }
 
