@@ -96,8 +96,7 @@ def run_on_terminal(log_path, seconds, command):
             pieces = re.split(rb"[\r\n]", pending)
             pending = pieces.pop()
             for piece in pieces:
-                # Some consoles (Wine's) wrap every character in escapes.
-                found = status_pattern.search(re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", piece))
+                found = status_pattern.search(piece)
                 if found:
                     log.write(f"{now} {int(found.group(1))} {int(found.group(2))}\n")
     if timed_out:
