@@ -117,17 +117,21 @@ class ShowBrightness {
                 const double blue = bytes[i + (targa ? 0 : 2)] / 255.0;
                 luma.push_back(0.299 * red + 0.587 * bytes[i + 1] / 255.0 + 0.114 * blue);
             }
+            double plainSum = 0;
+            for (double value : luma) {
+                plainSum += value;
+            }
+            pictureMean_[slot] = luma.empty() ? 0 : plainSum / luma.size();
             for (int count = 1; count <= 10; ++count) {
                 // The zoom's copies all cover the screen: their sum scales the
                 // picture by count x (10 - count) / 10, clipped at white.
                 const double gain = count * (10 - count) * 0.1;
                 double sum = 0;
                 for (double value : luma) {
-                    sum += std::min(1.0, value * (count == 1 ? 0.9 : gain));
+                    sum += std::min(1.0, value * gain);
                 }
                 zoomMean_[slot][static_cast<size_t>(count)] = luma.empty() ? 0 : sum / luma.size();
             }
-            pictureMean_[slot] = zoomMean_[slot][1] / 0.9;
         }
     }
 
