@@ -193,8 +193,7 @@ namespace {
 struct RunningSequence {
     DemoEffects effects;
     MainSequenceHooks hooks;
-    int64_t frame = 0;
-    bool drawing = false; // frame 0 has been drawn
+    int64_t framesDrawn = 0; // frame 0 included; the next frame's number
 };
 
 RunningSequence running;
@@ -230,10 +229,10 @@ bool startMainSequence(int& status, const MainSequenceHooks& hooks, const DataFi
 
     // The entries at 0:0 fire before the first query, even before the song
     // is audible.
-    callHook(running.hooks.beforeFrame, running.frame);
+    callHook(running.hooks.beforeFrame, 0);
     updateFrame(0, 0);
-    callHook(running.hooks.afterFrame, running.frame);
-    running.drawing = true;
+    callHook(running.hooks.afterFrame, 0);
+    running.framesDrawn = 1;
     return true;
 }
 
@@ -242,7 +241,7 @@ bool stepMainSequence() {
     if (!pumpFrame()) {
         return false;
     }
-    const int64_t frame = ++running.frame;
+    const int64_t frame = running.framesDrawn;
     callHook(running.hooks.beforeFrame, frame);
     // Two separate queries, order first: the pair may straddle a block
     // boundary, and the timeline simply looks the pair up.
@@ -251,11 +250,12 @@ bool stepMainSequence() {
     logPosition(order, row);
     updateFrame(order, row);
     callHook(running.hooks.afterFrame, frame);
+    ++running.framesDrawn;
     return true;
 }
 
 int64_t mainSequenceFramesDrawn() {
-    return running.drawing ? running.frame + 1 : 0;
+    return running.framesDrawn;
 }
 
 int finishMainSequence() {
