@@ -7,6 +7,7 @@
 #include "audio/block_streaming.h"
 #include "audio/offline_render.h"
 #include "audio/output_settings.h"
+#include "host/frame_clock.h"
 #include "host/main_sequence.h"
 #include "host/window.h"
 #include "module/file_callbacks.h"
@@ -22,11 +23,6 @@ namespace korvanthe {
 namespace {
 
 constexpr double LongestSongSeconds = 3600;
-
-// The effects' clock reads as on a machine that has been up for an hour, as
-// the demo's does: an effect whose timer the script never restarted is long
-// past its start (a flash that was started but not reset stays dark).
-constexpr uint32_t ClockOriginMilliseconds = 3'600'000;
 constexpr int64_t ProgressEverySeconds = 5;
 
 std::string framePath(const std::string& folder, int64_t frame) {
@@ -65,8 +61,7 @@ void playSoundTo(CaptureSession& session, int64_t target) {
 
 void beforeFrame(CaptureSession& session, int64_t frame) {
     playSoundTo(session, soundFrameOfVideoFrame(frame, session.options.fps));
-    setVirtualMilliseconds(ClockOriginMilliseconds +
-                           static_cast<uint32_t>(frame * 1000 / session.options.fps));
+    setVirtualMilliseconds(clockOfVideoFrame(frame, session.options.fps));
 }
 
 bool storeFrame(CaptureSession& session, int64_t frame) {
@@ -135,13 +130,9 @@ double songSeconds(const std::string& songPath) {
     return static_cast<double>(frames) / CaptureSampleRate;
 }
 
-int64_t soundFrameOfVideoFrame(int64_t frame, int fps) {
-    return frame * CaptureSampleRate / fps;
-}
-
 bool runCapture(CaptureSession& session) {
     // Time stands still until the frames move it.
-    setVirtualMilliseconds(ClockOriginMilliseconds);
+    setVirtualMilliseconds(FrameClockOriginMilliseconds);
     resetHeadlessWindowSystem();
     MainSequenceHooks hooks;
     hooks.beforeFrame = [&session](int64_t frame) { beforeFrame(session, frame); };

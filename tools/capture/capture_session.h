@@ -30,9 +30,6 @@ struct CaptureSession {
     DataFileLookup files;          // where the demo's files are looked for
 };
 
-// Sound frame at which video frame `frame` is shown: floor(frame x 44100 / fps).
-int64_t soundFrameOfVideoFrame(int64_t frame, int fps);
-
 // Runs the main sequence and stores or encodes every frame; the sound is
 // left in session.sound. False, with session.error set, when a frame could
 // not be drawn or written. The demo's files come from the working directory,

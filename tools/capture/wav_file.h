@@ -6,11 +6,13 @@
 #include <span>
 #include <string>
 
+#include "host/frame_clock.h"
 #include "tools/wav/wav_writer.h"
 
 namespace korvanthe {
 
-inline constexpr int32_t CaptureSampleRate = 44100;
+// The rate the frames were timed for, so that picture and sound stay together.
+inline constexpr int32_t CaptureSampleRate = FrameClockSampleRate;
 
 // Writes interleaved stereo samples (left first) as a canonical 44-byte-header
 // WAV file. False, with the reason in error, when it cannot be written or is
