@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/frame_clock.h"
 #include "tests/assetgen/soundtrack_render.h"
 #include "tools/assetgen/pictures.h"
 #include "tools/assetgen/timeline_script.h"
@@ -22,9 +23,9 @@ struct EffectState {
     bool active = false;
     int layer = 0;
     int64_t startMs = 0;
-    int approach = 0; // random
-    int step = 0;     // text
-    int texture = 5;  // scroll; "tallstrip.raw" after reset
+    int approach = 0;                      // random
+    int step = 0;                          // text
+    int texture = assetgen::SlotTallStrip; // scroll, after reset
     bool drawn() const { return active && layer >= 0 && layer <= 31; }
 };
 
@@ -34,10 +35,6 @@ struct ShowFrame {
     int64_t nowMs = 0;
     EffectState random, flash, text, scroll;
 };
-
-// The effects' clock starts an hour in, as the capture's does: a flash that
-// no entry restarted is long dark.
-constexpr int64_t ShowClockOriginMs = 3'600'000;
 
 // Replays `lines` over the rendered song at `fps`: the position of each frame
 // is the stamp of the block sounding at the frame's time.
@@ -51,13 +48,13 @@ inline std::vector<ShowFrame> replayShow(const std::vector<assetgen::ScriptLine>
     std::vector<bool> fired(lines.size(), false);
     ShowFrame state;
     size_t block = 0;
-    for (int64_t frame = 0; frame * 44100 / fps < songFrames; ++frame) {
-        const int64_t soundFrame = frame * 44100 / fps;
+    for (int64_t frame = 0; soundFrameOfVideoFrame(frame, fps) < songFrames; ++frame) {
+        const int64_t soundFrame = soundFrameOfVideoFrame(frame, fps);
         while (block + 1 < render.blocks.size() &&
                render.blocks[block + 1].firstFrame <= soundFrame) {
             ++block;
         }
-        state.nowMs = ShowClockOriginMs + frame * 1000 / fps;
+        state.nowMs = clockOfVideoFrame(frame, fps);
         // The first frame also delivers the entries at 0:0, as the demo's
         // first call does before it asks for a position.
         const std::array<std::pair<int, int>, 2> positions = {
@@ -108,8 +105,8 @@ class ShowBrightness {
     ShowBrightness() {
         const std::vector<assetgen::PictureFile> files = assetgen::makePictures();
         for (size_t slot = 0; slot < files.size() && slot < pictureMean_.size(); ++slot) {
-            // The grid tile is a Targa (18-byte header, blue first); the others raw RGB.
-            const bool targa = slot == 0;
+            // A Targa has an 18-byte header and stores blue first; the others are raw RGB.
+            const bool targa = files[slot].fileName.ends_with(".tga");
             const std::vector<uint8_t>& bytes = files[slot].bytes;
             std::vector<double> luma;
             for (size_t i = targa ? 18 : 0; i + 2 < bytes.size(); i += 3) {
@@ -145,15 +142,17 @@ class ShowBrightness {
             const int64_t t = frame.nowMs - frame.random.startMs;
             level += frame.random.approach != 0 && t - 1000 < -100 ? 0 : latticeMean;
         }
-        if (frame.scroll.drawn() && frame.scroll.texture >= 0 && frame.scroll.texture <= 6) {
+        if (frame.scroll.drawn() && frame.scroll.texture >= 0 &&
+            frame.scroll.texture < static_cast<int>(pictureMean_.size())) {
             level += pictureMean_[static_cast<size_t>(frame.scroll.texture)];
         }
-        if (frame.text.drawn() && frame.text.step >= 0 && frame.text.step <= 5) {
+        const int textSlot = assetgen::SlotIntro + frame.text.step;
+        if (frame.text.drawn() && frame.text.step >= 0 &&
+            textSlot < static_cast<int>(zoomMean_.size())) {
             const int64_t t = frame.nowMs - frame.text.startMs;
             const int count = std::max(1, static_cast<int>(10 - 0.02 * static_cast<double>(t)));
             if (count < 10) {
-                level +=
-                    zoomMean_[static_cast<size_t>(1 + frame.text.step)][static_cast<size_t>(count)];
+                level += zoomMean_[static_cast<size_t>(textSlot)][static_cast<size_t>(count)];
             }
         }
         if (frame.flash.drawn()) {
@@ -166,8 +165,8 @@ class ShowBrightness {
     double pictureMean(int slot) const { return pictureMean_[static_cast<size_t>(slot)]; }
 
   private:
-    std::array<double, 7> pictureMean_{};
-    std::array<std::array<double, 11>, 7> zoomMean_{};
+    std::array<double, assetgen::PictureLayouts.size()> pictureMean_{};
+    std::array<std::array<double, 11>, assetgen::PictureLayouts.size()> zoomMean_{};
 };
 
 struct FlashCount {

@@ -8,13 +8,14 @@
 
 #include "tests/assetgen/show_replay.h"
 #include "tools/assetgen/song_plan.h"
+#include "tools/assetgen/timeline_script.h"
 
 namespace korvanthe {
 namespace {
 
 constexpr int Fps = 60;
-// The text's pictures: 1 + step is the slot it draws.
-constexpr int ClosingStep = 5; // "random.raw", the greetings
+// The text step that shows the greetings, which close the show.
+constexpr int ClosingStep = assetgen::SlotGreetings - assetgen::SlotIntro;
 
 const std::vector<testing::ShowFrame>& show() {
     static const std::vector<testing::ShowFrame> frames =
@@ -67,7 +68,8 @@ TEST(Show, WordsAreShownOnlyOverBlack) {
                 << "scroll under the text at " << frame.order << ":" << frame.row;
         }
         // The title and the credits scroll through on their own too.
-        if (frame.scroll.drawn() && (frame.scroll.texture == 3 || frame.scroll.texture == 4)) {
+        if (frame.scroll.drawn() && (frame.scroll.texture == assetgen::SlotCredits ||
+                                     frame.scroll.texture == assetgen::SlotTitle)) {
             ASSERT_FALSE(frame.random.drawn())
                 << "lattice under scrolling words at " << frame.order << ":" << frame.row;
         }

@@ -9,9 +9,6 @@ namespace korvanthe::assetgen {
 
 namespace {
 
-// Texture slots as the demo fills them.
-enum Slot { SlotGridTile = 0, SlotCredits = 3, SlotTitle = 4, SlotTallStrip = 5 };
-
 // Layers: the scroll at the bottom, the lattice above it, the text above
 // that, the flash on top. Any layer past 31 hides an effect without
 // stopping its clock.

@@ -7,6 +7,19 @@
 
 namespace korvanthe::assetgen {
 
+// Texture slots as the demo fills them, one per picture in PictureLayouts'
+// order. The text effect draws slot SlotIntro + step, the number of "param"
+// entries it has been given.
+enum Slot {
+    SlotGridTile = 0,  // gridtile.tga
+    SlotIntro = 1,     // picture0.raw
+    SlotCode = 2,      // picture1.raw
+    SlotCredits = 3,   // picture2.raw
+    SlotTitle = 4,     // korvanthe.raw
+    SlotTallStrip = 5, // tallstrip.raw
+    SlotGreetings = 6, // random.raw
+};
+
 struct ScriptLine {
     int order;
     int row;
