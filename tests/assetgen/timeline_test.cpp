@@ -59,19 +59,20 @@ TEST(Timeline, EveryEntryFallsOnAReportedPosition) {
 }
 
 TEST(Timeline, PicturesStayWithinTheFilledSlots) {
-    // The text shows slot 1 + its count of "param" events; the demo fills
-    // slots 0 to 6, so at most five steps, and the scroll's textures too.
+    // The text shows slot SlotIntro + its count of "param" events; the demo
+    // fills slots up to SlotGreetings, which the text reaches last, and the
+    // scroll's textures stay within them too.
     int textSteps = 0;
     for (const ScriptLine& line : assetgen::makeTimeline()) {
         if (line.effect == "text" && line.command == "param") {
             ++textSteps;
         }
         if (line.effect == "scroll" && line.command == "texture") {
-            EXPECT_GE(line.p1, 0);
-            EXPECT_LE(line.p1, 6);
+            EXPECT_GE(line.p1, assetgen::SlotGridTile);
+            EXPECT_LE(line.p1, assetgen::SlotGreetings);
         }
     }
-    EXPECT_EQ(textSteps, 5);
+    EXPECT_EQ(textSteps, assetgen::SlotGreetings - assetgen::SlotIntro);
 }
 
 } // namespace
