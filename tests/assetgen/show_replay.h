@@ -1,6 +1,6 @@
 // The show as a viewer sees it, without drawing it: the generated timeline
-// played against the song's row times, frame by frame, the way the demo
-// delivers its entries, and the whole picture's mean brightness estimated
+// played against the song's row times, frame by frame, through the demo's own
+// reader, delivery and effects, and the whole picture's mean brightness estimated
 // from what each effect adds. Also the flash count of a brightness curve,
 // by the same rule as scripts/count-flashes.sh applies to captured frames.
 #pragma once
@@ -8,11 +8,22 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "host/frame_clock.h"
+#include "platform/headless/virtual_clock.h"
 #include "tests/assetgen/soundtrack_render.h"
+#include "tests/support/process_id.h"
+#include "timeline/effect_registry.h"
+#include "timeline/flash_effect.h"
+#include "timeline/random_effect.h"
+#include "timeline/script_reader.h"
+#include "timeline/scroll_effect.h"
+#include "timeline/text_effect.h"
+#include "timeline/timeline_update.h"
 #include "tools/assetgen/pictures.h"
 #include "tools/assetgen/timeline_script.h"
 
@@ -23,9 +34,9 @@ struct EffectState {
     bool active = false;
     int layer = 0;
     int64_t startMs = 0;
-    int approach = 0;                      // random
-    int step = 0;                          // text
-    int texture = assetgen::SlotTallStrip; // scroll, after reset
+    int approach = 0; // random
+    int step = 0;     // text
+    int texture = 0;  // scroll
     bool drawn() const { return active && layer >= 0 && layer <= 31; }
 };
 
@@ -36,17 +47,50 @@ struct ShowFrame {
     EffectState random, flash, text, scroll;
 };
 
-// Replays `lines` over the rendered song at `fps`: the position of each frame
-// is the stamp of the block sounding at the frame's time.
+// Replays `lines` over the rendered song at `fps` as the demo does: the script
+// as the generator writes it, read by the demo's reader and delivered to the
+// demo's four effects. The position of each frame is the stamp of the block
+// sounding at the frame's time. Nothing when the reader refuses any line.
 inline std::vector<ShowFrame> replayShow(const std::vector<assetgen::ScriptLine>& lines,
                                          const SoundtrackRender& render, int fps) {
     std::vector<ShowFrame> frames;
     if (render.blocks.empty()) {
         return frames;
     }
+    // A name of this process's own: tests of several builds run at once.
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("korvanthe-show-" + std::to_string(processId()) + ".scp");
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << assetgen::formatScript(lines);
+    }
+    const int entries = loadScript(path.string().c_str());
+    std::filesystem::remove(path);
+    if (entries != static_cast<int>(lines.size())) {
+        return frames;
+    }
+
+    RandomEffect random;
+    FlashEffect flash;
+    TextEffect text;
+    ScrollEffect scroll;
+    // Registered as the demo registers them, so in slots 0 to 3.
+    clearEffectRegistry();
+    registerEffect(random, "random");
+    registerEffect(flash, "flash");
+    registerEffect(text, "text");
+    registerEffect(scroll, "scroll");
+    resetAllEffects();
+    auto stateOf = [](const Effect& effect, int slot) {
+        EffectState state;
+        state.active = effect.active;
+        state.layer = effect.layer;
+        state.startMs = effectRegistry.effectStartTime[static_cast<size_t>(slot)];
+        state.texture = effect.texture;
+        return state;
+    };
+
     const int64_t songFrames = static_cast<int64_t>(render.pcm.size() / 2);
-    std::vector<bool> fired(lines.size(), false);
-    ShowFrame state;
     size_t block = 0;
     for (int64_t frame = 0; soundFrameOfVideoFrame(frame, fps) < songFrames; ++frame) {
         const int64_t soundFrame = soundFrameOfVideoFrame(frame, fps);
@@ -54,48 +98,27 @@ inline std::vector<ShowFrame> replayShow(const std::vector<assetgen::ScriptLine>
                render.blocks[block + 1].firstFrame <= soundFrame) {
             ++block;
         }
+        ShowFrame state;
+        state.order = render.blocks[block].order;
+        state.row = render.blocks[block].row;
         state.nowMs = clockOfVideoFrame(frame, fps);
+        setVirtualMilliseconds(clockOfVideoFrame(frame, fps));
         // The first frame also delivers the entries at 0:0, as the demo's
         // first call does before it asks for a position.
-        const std::array<std::pair<int, int>, 2> positions = {
-            std::pair{frame == 0 ? 0 : render.blocks[block].order,
-                      frame == 0 ? 0 : render.blocks[block].row},
-            std::pair{render.blocks[block].order, render.blocks[block].row}};
-        for (const auto& [order, row] : positions) {
-            state.order = order;
-            state.row = row;
-            for (size_t i = 0; i < lines.size(); ++i) {
-                const assetgen::ScriptLine& line = lines[i];
-                if (fired[i] || line.order != order || line.row != row) {
-                    continue;
-                }
-                fired[i] = true;
-                EffectState* effect = line.effect == "random"   ? &state.random
-                                      : line.effect == "flash"  ? &state.flash
-                                      : line.effect == "text"   ? &state.text
-                                      : line.effect == "scroll" ? &state.scroll
-                                                                : nullptr;
-                if (effect == nullptr) {
-                    continue;
-                }
-                if (line.command == "resettimer") {
-                    effect->startMs = state.nowMs;
-                } else if (line.command == "layer") {
-                    effect->layer = line.p1;
-                } else if (line.command == "start") {
-                    effect->active = true;
-                } else if (line.command == "stop") {
-                    effect->active = false;
-                } else if (line.command == "texture") {
-                    effect->texture = line.p1;
-                } else if (line.command == "param") {
-                    effect->approach = line.p2;
-                    ++effect->step;
-                }
-            }
+        if (frame == 0) {
+            deliverScriptEntries(0, 0);
         }
+        deliverScriptEntries(state.order, state.row);
+        state.random = stateOf(random, 0);
+        state.random.approach = random.approach;
+        state.flash = stateOf(flash, 1);
+        state.text = stateOf(text, 2);
+        state.text.step = text.step;
+        state.scroll = stateOf(scroll, 3);
         frames.push_back(state);
     }
+    // The effects go out of scope here; the registry must not keep them.
+    clearEffectRegistry();
     return frames;
 }
 
