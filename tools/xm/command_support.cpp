@@ -48,13 +48,23 @@ bool isTerminal(FILE* stream) {
 #endif
 }
 
-std::string songTime(int64_t frames, int32_t sampleRate) {
+std::string songTime(int64_t frames, int32_t sampleRate, SongTimeDigits digits) {
     const int64_t milliseconds = sampleRate > 0 ? frames * 1000 / sampleRate : 0;
     char text[48];
-    std::snprintf(text, sizeof text, "%lld:%02lld.%03lld",
-                  static_cast<long long>(milliseconds / 60000),
-                  static_cast<long long>(milliseconds / 1000 % 60),
-                  static_cast<long long>(milliseconds % 1000));
+    const auto minutes = static_cast<long long>(milliseconds / 60000);
+    const auto seconds = static_cast<long long>(milliseconds / 1000 % 60);
+    const auto thousandths = static_cast<long long>(milliseconds % 1000);
+    switch (digits) {
+    case SongTimeDigits::Seconds:
+        std::snprintf(text, sizeof text, "%lld:%02lld", minutes, seconds);
+        break;
+    case SongTimeDigits::Tenths:
+        std::snprintf(text, sizeof text, "%lld:%02lld.%lld", minutes, seconds, thousandths / 100);
+        break;
+    case SongTimeDigits::Milliseconds:
+        std::snprintf(text, sizeof text, "%lld:%02lld.%03lld", minutes, seconds, thousandths);
+        break;
+    }
     return text;
 }
 

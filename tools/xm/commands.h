@@ -47,8 +47,11 @@ bool parseWholeNumber(const std::string& text, int64_t lowest, int64_t highest, 
 // Whether stream is a terminal (a person watching rather than a pipe or file).
 bool isTerminal(FILE* stream);
 
-// Song time as minutes, seconds and milliseconds: "2:23.650".
-std::string songTime(int64_t frames, int32_t sampleRate);
+// Song time as minutes, seconds and milliseconds, "2:23.650"; or cut to
+// tenths ("2:23.6", what a moving clock can show) or whole seconds ("2:23").
+enum class SongTimeDigits { Seconds, Tenths, Milliseconds };
+std::string songTime(int64_t frames, int32_t sampleRate,
+                     SongTimeDigits digits = SongTimeDigits::Milliseconds);
 
 // Loads an XM file through the standard file callbacks. On failure gives null
 // and sets `reason` to one line saying why (missing file, directory, refused

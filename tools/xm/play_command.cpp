@@ -48,19 +48,12 @@ int64_t framesPlayed() {
     return audioPlayPositionBytes(&bytes) ? static_cast<int64_t>(bytes / 4) : 0;
 }
 
-// Song time to the tenth of a second, which is what a moving clock can show.
-std::string clockTime(int64_t frames, int32_t rate) {
-    std::string time = songTime(frames, rate);
-    time.resize(time.size() - 2);
-    return time;
-}
-
 // The line a person sees while the song plays.
 struct StatusLine {
     bool shown = false;
 
     void update(const BlockStamp& heard, int64_t frames, int32_t rate, const std::string& total) {
-        const std::string time = clockTime(frames, rate);
+        const std::string time = songTime(frames, rate, SongTimeDigits::Tenths);
         std::printf("\rorder %3d  row %3d  %s / %s ", heard.order, heard.row, time.c_str(),
                     total.c_str());
         std::fflush(stdout);
@@ -95,7 +88,8 @@ int parsePlayArguments(const CommandArguments& arguments, PlayOptions& options) 
 // Plays the loaded song until it ends or is stopped.
 void playUntilEnd(Module* song, const SongLength& length, int32_t rate) {
     const bool terminal = isTerminal(stdout);
-    const std::string total = length.ended ? clockTime(length.frames, rate) : "?";
+    const std::string total =
+        length.ended ? songTime(length.frames, rate, SongTimeDigits::Tenths) : "?";
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     StatusLine status;

@@ -169,9 +169,8 @@ int renderSong(Module* song, const std::string& input, const std::string& output
         }
         done += count;
         if (showProgress && done >= nextProgress) {
-            std::string time = songTime(done, rate);
-            time.resize(time.size() - 4); // whole seconds
-            std::fprintf(stderr, "korvanthe-xm: rendered %s\n", time.c_str());
+            std::fprintf(stderr, "korvanthe-xm: rendered %s\n",
+                         songTime(done, rate, SongTimeDigits::Seconds).c_str());
             nextProgress += progressFrames;
         }
     }

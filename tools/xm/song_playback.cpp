@@ -17,7 +17,6 @@ struct SongPlayback {
     bool startPending; // the first tick is still to come
     uint32_t silenced; // bit i: channel i
     bool rendering;    // an offline render runs
-    bool watching;     // ... and looks for the song's end
 };
 
 SongPlayback playback{};
@@ -91,12 +90,7 @@ bool startSongRender(Module* song, const PlaybackOptions& options, bool watchSon
     }
     hook(song, options);
     playback.rendering = true;
-    playback.watching = watchSongEnd;
     return true;
-}
-
-bool songRenderEnded() {
-    return playback.watching && offlineSongEnded();
 }
 
 bool renderSongBlock(OfflineBlock* block) {
@@ -109,7 +103,6 @@ void stopSongRender() {
         unhook();
     }
     playback.rendering = false;
-    playback.watching = false;
 }
 
 SongLength measureSong(Module* song, const PlaybackOptions& options) {
@@ -124,7 +117,7 @@ SongLength measureSong(Module* song, const PlaybackOptions& options) {
         frames += block.frames;
         last = block.stamp;
     }
-    const bool ended = songRenderEnded();
+    const bool ended = offlineSongEnded();
     stopSongRender();
     return SongLength{std::min(frames, limit), ended, last};
 }

@@ -37,9 +37,6 @@ bool startSongRender(Module* song, const PlaybackOptions& options, bool watchSon
 // False once the song has ended.
 bool renderSongBlock(OfflineBlock* block);
 
-// True once the song has ended the last time.
-bool songRenderEnded();
-
 // Ends the render and gives the module its own tick handler back.
 void stopSongRender();
 
