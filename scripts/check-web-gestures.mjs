@@ -7,12 +7,9 @@
 //
 //   node scripts/check-web-gestures.mjs URL
 //
-// URL is the served site's index.html. Needs puppeteer-core (found through
-// NODE_PATH) and Debian's chromium. Prints a closing "N passed, N failed".
-import { createRequire } from "module";
-
-const require = createRequire(import.meta.url);
-const puppeteer = require("puppeteer-core");
+// URL is the served site's index.html. Needs what scripts/web-browser.mjs
+// needs. Prints a closing "N passed, N failed".
+import { launchBrowser, makeChecks, openPage } from "./web-browser.mjs";
 
 const [url] = process.argv.slice(2);
 if (!url) {
@@ -21,29 +18,12 @@ if (!url) {
 }
 const Width = 1280;
 const Height = 720;
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-  headless: "new",
-  args: ["--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
-         "--autoplay-policy=document-user-activation-required", `--window-size=${Width},${Height}`],
-});
-let passed = 0;
-let failed = 0;
-function check(name, ok, detail) {
-  console.log(`${ok ? "ok" : "FAILED"}: ${name}${detail ? " (" + detail + ")" : ""}`);
-  ok ? ++passed : ++failed;
-}
+const browser = await launchBrowser({ width: Width, height: Height,
+                                     autoplayPolicy: "document-user-activation-required" });
+const { check, finish } = makeChecks();
 const pause = (milliseconds) => new Promise((resolve) => setTimeout(resolve, milliseconds));
 try {
-  const page = await browser.newPage();
-  await page.setViewport({ width: Width, height: Height });
-  const errors = [];
-  page.on("console", (message) => {
-    if (message.type() === "error") {
-      errors.push(message.text());
-    }
-  });
-  page.on("pageerror", (error) => errors.push(String(error)));
+  const { page, errors } = await openPage(browser, url, "autoplay=1", { width: Width, height: Height });
   // Puppeteer's own evaluations count as a gesture; until the click the
   // page is only read through the protocol, which does not.
   const session = await page.createCDPSession();
@@ -59,7 +39,6 @@ try {
     }
     return false;
   };
-  await page.goto(url + (url.includes("?") ? "&" : "?") + "autoplay=1", { waitUntil: "load" });
   await readUntil("window.korvanthe.status().framesDrawn > 0", 30000);
   await readUntil('!document.getElementById("front").classList.contains("hidden")', 5000);
   await pause(1000);
@@ -111,5 +90,4 @@ try {
 } finally {
   await browser.close();
 }
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed === 0 ? 0 : 1);
+process.exit(finish());

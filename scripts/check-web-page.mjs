@@ -7,15 +7,12 @@
 //
 //   node scripts/check-web-page.mjs URL OUTPUT_FOLDER [SECONDS [SONG_WAV]]
 //
-// URL is the served site's index.html (?autoplay=1 is added). Needs
-// puppeteer-core (found through NODE_PATH) and Debian's chromium. Prints one
-// line per screenshot and a closing "N passed, N failed" line.
-import { createRequire } from "module";
+// URL is the served site's index.html (?autoplay=1 is added). Needs what
+// scripts/web-browser.mjs needs. Prints one line per screenshot and a
+// closing "N passed, N failed" line.
 import fs from "fs";
 import path from "path";
-
-const require = createRequire(import.meta.url);
-const puppeteer = require("puppeteer-core");
+import { launchBrowser, makeChecks, openPage } from "./web-browser.mjs";
 
 const [url, outFolder, secondsText, songWav] = process.argv.slice(2);
 if (!url || !outFolder) {
@@ -83,30 +80,14 @@ function tapSound(recordedFrames) {
   };
 }
 
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-  headless: "new",
-  args: ["--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
-         "--autoplay-policy=no-user-gesture-required", "--window-size=640,480"],
-});
-let passed = 0;
-let failed = 0;
-function check(name, ok, detail) {
-  console.log(`${ok ? "ok" : "FAILED"}: ${name}${detail ? " (" + detail + ")" : ""}`);
-  ok ? ++passed : ++failed;
-}
+const browser = await launchBrowser({ width: 640, height: 480,
+                                     autoplayPolicy: "no-user-gesture-required" });
+const { check, finish } = makeChecks();
 try {
-  const page = await browser.newPage();
-  await page.setViewport({ width: 640, height: 480 });
-  const errors = [];
-  page.on("console", (message) => {
-    if (message.type() === "error") {
-      errors.push(message.text());
-    }
+  const { page, errors } = await openPage(browser, url, "autoplay=1", {
+    width: 640, height: 480,
+    beforeLoad: (page) => page.evaluateOnNewDocument(tapSound, RecordedFrames),
   });
-  page.on("pageerror", (error) => errors.push(String(error)));
-  await page.evaluateOnNewDocument(tapSound, RecordedFrames);
-  await page.goto(url + (url.includes("?") ? "&" : "?") + "autoplay=1", { waitUntil: "load" });
   await page.waitForFunction(() => window.korvanthe.status().framesDrawn > 0, { timeout: 30000 });
   const first = await page.evaluate(() => window.korvanthe.status());
   // A tap on the sound output: the loudest sample seen, polled every 50 ms.
@@ -175,5 +156,4 @@ try {
 } finally {
   await browser.close();
 }
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed === 0 ? 0 : 1);
+process.exit(finish());

@@ -9,13 +9,10 @@
 // compared with the native capture's frame of the same name in
 // NATIVE_FOLDER: the mean absolute difference per colour channel (0..255)
 // must not pass MAX_MEAN; a closing "N passed, N failed" line counts the
-// frames. Needs puppeteer-core (through NODE_PATH) and Debian's chromium.
-import { createRequire } from "module";
+// frames. Needs what scripts/web-browser.mjs needs.
 import fs from "fs";
 import path from "path";
-
-const require = createRequire(import.meta.url);
-const puppeteer = require("puppeteer-core");
+import { launchBrowser, makeChecks, openPage } from "./web-browser.mjs";
 
 const [url, outFolder, fpsText, ...rest] = process.argv.slice(2);
 let against = null;
@@ -35,15 +32,9 @@ if (!url || !outFolder || !(Number(fpsText) > 0) || frames.length === 0 ||
   process.exit(2);
 }
 fs.mkdirSync(outFolder, { recursive: true });
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-  headless: "new",
-  args: ["--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
-         "--window-size=640,480"],
-});
+const browser = await launchBrowser({ width: 640, height: 480 });
 let status = 0;
-let passed = 0;
-let failed = 0;
+const { check, finish } = makeChecks();
 
 // The mean absolute difference per channel of two PNG files of one size,
 // decoded by the browser; null when the sizes differ.
@@ -77,10 +68,11 @@ async function meanDifference(page, first, second) {
 }
 
 try {
-  const page = await browser.newPage();
-  await page.setViewport({ width: 640, height: 480 });
-  page.on("pageerror", (error) => { console.error(String(error)); status = 1; });
-  await page.goto(url + (url.includes("?") ? "&" : "?") + "frames=" + fpsText, { waitUntil: "load" });
+  // Only uncaught exceptions fail the run, each told as it happens.
+  const { page } = await openPage(browser, url, "frames=" + fpsText, {
+    width: 640, height: 480,
+    beforeLoad: (page) => page.on("pageerror", (error) => { console.error(String(error)); status = 1; }),
+  });
   await page.waitForFunction(() => window.korvanthe.ready() && window.korvanthe.status().framesDrawn > 0,
                              { timeout: 30000 });
   let drawn = 0; // frame 0 is drawn at the start
@@ -101,17 +93,15 @@ try {
       const comparer = await browser.newPage();
       const mean = await meanDifference(comparer, path.join(outFolder, name), path.join(against, name));
       await comparer.close();
-      const ok = mean !== null && mean <= maxMean;
-      console.log(`${ok ? "ok" : "FAILED"}: ${name} against the native frame: mean difference ` +
-                  `${mean === null ? "(sizes differ)" : mean.toFixed(3)} (at most ${maxMean})`);
-      ok ? ++passed : ++failed;
+      check(`${name} against the native frame: mean difference ` +
+                `${mean === null ? "(sizes differ)" : mean.toFixed(3)}`,
+            mean !== null && mean <= maxMean, `at most ${maxMean}`);
     }
   }
 } finally {
   await browser.close();
 }
 if (against !== null) {
-  console.log(`${passed} passed, ${failed} failed`);
-  status = status || (failed === 0 ? 0 : 1);
+  status = finish() || status;
 }
 process.exit(status);
