@@ -61,7 +61,7 @@ struct MainSequenceHooks {
 
 // Where the sequence reads its files from.
 struct DataFileLookup {
-    // Empty: the working directory only (tests, the capture tool). The demo
+    // Empty: the working directory only (tests, the web page). The demo
     // gives its executable's folder, whose ../share/korvanthe and the folder
     // itself then serve the files the working directory lacks.
     std::filesystem::path executableFolder;

@@ -144,12 +144,13 @@ int main(int argc, char** argv) {
     }
     // Found as the demo finds them: an installed capture tool reads the
     // installed song and pictures. Where they came from, and which files are
-    // missing (silence, black pixels), is told once, here.
+    // missing (silence, black pixels), is told once, here; the main
+    // sequence's own lookup of the same files stays quiet.
     session.files.executableFolder = platformExecutableFolder();
     session.files.programName = "korvanthe-capture";
-    session.files.report = true;
-    const DemoFilePaths paths = findDemoFiles(session.files);
-    session.files.report = false;
+    DataFileLookup reported = session.files;
+    reported.report = true;
+    const DemoFilePaths paths = findDemoFiles(reported);
     // A failing ffmpeg must show as a failed write, not end the process.
     std::signal(SIGPIPE, SIG_IGN);
 
