@@ -52,14 +52,9 @@ if(KORVANTHE_WEB_TESTS)
     get_filename_component(dir ${source} DIRECTORY)
     get_filename_component(folder ${dir} NAME)
     set(name web_${folder}_${stem})
-    add_executable(${name} ${source})
-    korvanthe_link_group(${name} korvanthe_test_support korvanthe_xmwriter korvanthe_module
-      korvanthe_replayer korvanthe_audio korvanthe_timeline korvanthe_host korvanthe_platform_web)
-    target_link_libraries(${name} PRIVATE gtest gtest_main)
-    target_compile_definitions(${name} PRIVATE
-      KORVANTHE_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared"
-      KORVANTHE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-      KORVANTHE_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    korvanthe_test_executable(${name} SOURCES ${source} LIBS korvanthe_test_support
+      korvanthe_xmwriter korvanthe_module korvanthe_replayer korvanthe_audio korvanthe_timeline
+      korvanthe_host korvanthe_platform_web)
     target_link_options(${name} PRIVATE -sNODERAWFS=1 -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1
       -sEXIT_RUNTIME=1)
     list(APPEND web_tests ${name})
