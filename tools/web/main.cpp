@@ -5,8 +5,9 @@
 // page's timers and the sound output's own callbacks refill the ring.
 //
 // korvanthe_start_frames instead draws frame by frame on the page's word
-// (korvanthe_step_frame), in time set as the native capture tool sets it, so
-// that frame k is the capture's frame k: the page's tests compare the two.
+// (korvanthe_step_frame), in time set by host/frame_clock.h's rule as the
+// native capture tool sets it, so that frame k is the capture's frame k: the
+// page's tests compare the two.
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -16,6 +17,7 @@
 #include "audio/block_streaming.h"
 #include "audio/output_settings.h"
 #include "audio/player.h"
+#include "host/frame_clock.h"
 #include "host/main_sequence.h"
 #include "platform/audio_output.h"
 #include "platform/web/web_virtual_time.h"
@@ -33,14 +35,9 @@ void refillFromTimer(void*) {
     korvanthe::refillStreaming();
 }
 
-// As the capture tool: the clock of a machine that has been up an hour, the
-// song's frames at 44100 Hz.
-constexpr uint32_t ClockOriginMilliseconds = 3'600'000;
-constexpr int64_t SampleRate = 44100;
-
 struct FrameByFrame {
     int fps = 0;
-    uint32_t milliseconds = ClockOriginMilliseconds;
+    uint32_t milliseconds = korvanthe::FrameClockOriginMilliseconds;
     uint64_t heardFrames = 0;
 };
 
@@ -49,7 +46,8 @@ FrameByFrame frameByFrame;
 // The sound heard up to `target`, a block at a time, each followed by the
 // refill the streaming thread would make; then the clock moves to the frame.
 void moveTimeToFrame(int64_t frame) {
-    const auto target = static_cast<uint64_t>(frame * SampleRate / frameByFrame.fps);
+    const auto target =
+        static_cast<uint64_t>(korvanthe::soundFrameOfVideoFrame(frame, frameByFrame.fps));
     const auto step = static_cast<uint64_t>(
         korvanthe::outputSettings.blockFrames > 0 ? korvanthe::outputSettings.blockFrames : 1);
     while (frameByFrame.heardFrames < target) {
@@ -57,8 +55,7 @@ void moveTimeToFrame(int64_t frame) {
         korvanthe::setWebVirtualTime(frameByFrame.milliseconds, frameByFrame.heardFrames);
         korvanthe::refillStreaming();
     }
-    frameByFrame.milliseconds =
-        ClockOriginMilliseconds + static_cast<uint32_t>(frame * 1000 / frameByFrame.fps);
+    frameByFrame.milliseconds = korvanthe::clockOfVideoFrame(frame, frameByFrame.fps);
     korvanthe::setWebVirtualTime(frameByFrame.milliseconds, frameByFrame.heardFrames);
 }
 
@@ -99,7 +96,7 @@ EMSCRIPTEN_KEEPALIVE int korvanthe_start_frames(int fps) {
     }
     frameByFrame = FrameByFrame{};
     frameByFrame.fps = fps;
-    korvanthe::setWebVirtualTime(ClockOriginMilliseconds, 0);
+    korvanthe::setWebVirtualTime(korvanthe::FrameClockOriginMilliseconds, 0);
     korvanthe::MainSequenceHooks hooks;
     hooks.beforeFrame = moveTimeToFrame;
     int status = korvanthe::ExitEnded;
