@@ -35,28 +35,34 @@ void refillFromTimer(void*) {
     korvanthe::refillStreaming();
 }
 
-struct FrameByFrame {
-    int fps = 0;
-    uint32_t milliseconds = korvanthe::FrameClockOriginMilliseconds;
-    uint64_t heardFrames = 0;
-};
+// Frames per second of the frame by frame mode; 0 while the browser's
+// animation frames drive the sequence. The time itself is kept by
+// web_virtual_time, which the clock and the sound output read.
+int frameByFrameFps = 0;
 
-FrameByFrame frameByFrame;
-
-// The sound heard up to `target`, a block at a time, each followed by the
-// refill the streaming thread would make; then the clock moves to the frame.
+// The sound heard on to the frame's moment, a block at a time, each followed
+// by the refill the streaming thread would make; then the clock moves to the
+// frame.
 void moveTimeToFrame(int64_t frame) {
     const auto target =
-        static_cast<uint64_t>(korvanthe::soundFrameOfVideoFrame(frame, frameByFrame.fps));
+        static_cast<uint64_t>(korvanthe::soundFrameOfVideoFrame(frame, frameByFrameFps));
     const auto step = static_cast<uint64_t>(
         korvanthe::outputSettings.blockFrames > 0 ? korvanthe::outputSettings.blockFrames : 1);
-    while (frameByFrame.heardFrames < target) {
-        frameByFrame.heardFrames += std::min(step, target - frameByFrame.heardFrames);
-        korvanthe::setWebVirtualTime(frameByFrame.milliseconds, frameByFrame.heardFrames);
+    const uint32_t milliseconds = korvanthe::webVirtualMilliseconds();
+    for (uint64_t heard = korvanthe::webVirtualHeardFrames(); heard < target;
+         heard = korvanthe::webVirtualHeardFrames()) {
+        korvanthe::setWebVirtualTime(milliseconds, heard + std::min(step, target - heard));
         korvanthe::refillStreaming();
     }
-    frameByFrame.milliseconds = korvanthe::clockOfVideoFrame(frame, frameByFrame.fps);
-    korvanthe::setWebVirtualTime(frameByFrame.milliseconds, frameByFrame.heardFrames);
+    korvanthe::setWebVirtualTime(korvanthe::clockOfVideoFrame(frame, frameByFrameFps),
+                                 korvanthe::webVirtualHeardFrames());
+}
+
+// The sequence has ended, in either mode: the page may start it again.
+void endSequence() {
+    korvanthe::finishMainSequence();
+    korvanthe::clearWebVirtualTime();
+    started = false;
 }
 
 EM_BOOL drawFrame(double, void*) {
@@ -64,8 +70,7 @@ EM_BOOL drawFrame(double, void*) {
         return EM_TRUE;
     }
     emscripten_clear_interval(refillTimer);
-    korvanthe::finishMainSequence();
-    started = false;
+    endSequence();
     return EM_FALSE;
 }
 
@@ -94,8 +99,7 @@ EMSCRIPTEN_KEEPALIVE int korvanthe_start_frames(int fps) {
     if (started || fps < 1) {
         return 1;
     }
-    frameByFrame = FrameByFrame{};
-    frameByFrame.fps = fps;
+    frameByFrameFps = fps;
     korvanthe::setWebVirtualTime(korvanthe::FrameClockOriginMilliseconds, 0);
     korvanthe::MainSequenceHooks hooks;
     hooks.beforeFrame = moveTimeToFrame;
@@ -110,15 +114,13 @@ EMSCRIPTEN_KEEPALIVE int korvanthe_start_frames(int fps) {
 
 // Draws the next frame of korvanthe_start_frames; 0 once the sequence ended.
 EMSCRIPTEN_KEEPALIVE int korvanthe_step_frame() {
-    if (!started || frameByFrame.fps == 0) {
+    if (!started || frameByFrameFps == 0) {
         return 0;
     }
     if (korvanthe::stepMainSequence()) {
         return 1;
     }
-    korvanthe::finishMainSequence();
-    korvanthe::clearWebVirtualTime();
-    started = false;
+    endSequence();
     return 0;
 }
 
