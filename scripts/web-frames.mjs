@@ -68,6 +68,9 @@ async function meanDifference(page, first, second) {
 }
 
 try {
+  // Made first, so that the page drawing stays the one in front, where
+  // animation frames come.
+  const comparer = against !== null ? await browser.newPage() : null;
   // Only uncaught exceptions fail the run, each told as it happens.
   const { page } = await openPage(browser, url, "frames=" + fpsText, {
     width: 640, height: 480,
@@ -89,10 +92,8 @@ try {
     const name = `frame_${String(frame).padStart(6, "0")}.png`;
     await (await page.$("#canvas")).screenshot({ path: path.join(outFolder, name) });
     console.log(`${name}: ${JSON.stringify(await page.evaluate(() => window.korvanthe.status()))}`);
-    if (against !== null) {
-      const comparer = await browser.newPage();
+    if (comparer !== null) {
       const mean = await meanDifference(comparer, path.join(outFolder, name), path.join(against, name));
-      await comparer.close();
       check(`${name} against the native frame: mean difference ` +
                 `${mean === null ? "(sizes differ)" : mean.toFixed(3)}`,
             mean !== null && mean <= maxMean, `at most ${maxMean}`);
