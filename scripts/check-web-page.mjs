@@ -50,12 +50,13 @@ function firstSound(samples) {
 
 // The first seconds of what the page's sound node sends out, recorded by a
 // second processor tapped onto the first one the page makes; as 16-bit
-// values, which the page's output carries exactly (value / 32768).
+// values, which the page's output carries exactly (value / 32768). The
+// loudest sample it has sent out so far, however long, is kept beside them.
 const RecordedFrames = 44100 * 3;
 function tapSound(recordedFrames) {
   const Context = window.AudioContext;
   const create = Context.prototype.createScriptProcessor;
-  const recording = { samples: new Float32Array(recordedFrames * 2), frames: 0 };
+  const recording = { samples: new Float32Array(recordedFrames * 2), frames: 0, loudest: 0 };
   window.korvantheRecording = recording;
   Context.prototype.createScriptProcessor = function (...args) {
     const node = create.apply(this, args);
@@ -68,10 +69,13 @@ function tapSound(recordedFrames) {
       event.outputBuffer.getChannelData(0).fill(0);
       const left = event.inputBuffer.getChannelData(0);
       const right = event.inputBuffer.getChannelData(1);
-      for (let i = 0; i < left.length && recording.frames < recordedFrames; ++i) {
-        recording.samples[2 * recording.frames] = left[i];
-        recording.samples[2 * recording.frames + 1] = right[i];
-        ++recording.frames;
+      for (let i = 0; i < left.length; ++i) {
+        recording.loudest = Math.max(recording.loudest, Math.abs(left[i]), Math.abs(right[i]));
+        if (recording.frames < recordedFrames) {
+          recording.samples[2 * recording.frames] = left[i];
+          recording.samples[2 * recording.frames + 1] = right[i];
+          ++recording.frames;
+        }
       }
     };
     node.connect(recorder);
@@ -90,21 +94,6 @@ try {
   });
   await page.waitForFunction(() => window.korvanthe.status().framesDrawn > 0, { timeout: 30000 });
   const first = await page.evaluate(() => window.korvanthe.status());
-  // A tap on the sound output: the loudest sample seen, polled every 50 ms.
-  await page.evaluate(() => {
-    const sound = Module.korvantheSound;
-    const analyser = sound.context.createAnalyser();
-    analyser.fftSize = 2048;
-    sound.node.connect(analyser);
-    const samples = new Float32Array(analyser.fftSize);
-    window.korvantheLoudest = 0;
-    setInterval(() => {
-      analyser.getFloatTimeDomainData(samples);
-      for (const sample of samples) {
-        window.korvantheLoudest = Math.max(window.korvantheLoudest, Math.abs(sample));
-      }
-    }, 50);
-  });
   const shots = [];
   const started = Date.now();
   let last = first;
@@ -122,7 +111,7 @@ try {
         `${first.framesDrawn} -> ${last.framesDrawn}`);
   check("sound position advances", last.framesPlayed > first.framesPlayed,
         `${first.framesPlayed} -> ${last.framesPlayed}`);
-  const loudest = await page.evaluate(() => window.korvantheLoudest);
+  const loudest = await page.evaluate(() => window.korvantheRecording.loudest);
   check("sound is not silent", loudest > 0.01, `loudest sample ${loudest.toFixed(3)}`);
   if (songWav) {
     // The recording from its first sound on against the song from its
