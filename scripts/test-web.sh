@@ -36,26 +36,31 @@ cmake --build build-web/wasm --target korvanthe_web_tests
 
 passed=0
 failed=0
+# Runs a command and counts it as passed or failed.
+count() { if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi; }
 # Node's own fetch cannot read the .wasm beside the script from this emcc's
 # loader: it is turned off. Each test runs in a folder of its own.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for test in build-web/wasm/bin/web_*_test.js; do
+# One test program, quiet when it passes but for its gtest summary.
+run_node_test() {
+    local test=$1 name
     name=$(basename "$test" .js)
     if (cd "$work" && node --no-experimental-fetch "$OLDPWD/$test" >"$work/$name.log" 2>&1); then
-        passed=$((passed + 1))
         echo "ok: $name ($(grep -E '^\[  PASSED  \]' "$work/$name.log" || true))"
     else
-        failed=$((failed + 1))
         echo "FAILED: $name"
         tail -20 "$work/$name.log"
+        return 1
     fi
+}
+for test in build-web/wasm/bin/web_*_test.js; do
+    count run_node_test "$test"
 done
 
 if [[ $page != no ]]; then
-    puppeteer_path=$PWD/build-web/npm/node_modules
-    if ! command -v chromium >/dev/null ||
-        ! NODE_PATH=$puppeteer_path:$NODE_PATH node -e 'require("puppeteer-core")' 2>/dev/null; then
+    export NODE_PATH=$PWD/build-web/npm/node_modules:$NODE_PATH
+    if ! command -v chromium >/dev/null || ! node -e 'require("puppeteer-core")' 2>/dev/null; then
         echo "page check skipped: needs chromium and puppeteer-core"
         if [[ $page == required ]]; then
             failed=$((failed + 1))
@@ -74,18 +79,9 @@ if [[ $page != no ]]; then
         cmake --build build-web/native --target korvanthe-xm
         build-web/native/bin/korvanthe-xm render build-web/native/bin/soundtrack.xm \
             -o "$work/soundtrack.wav" >/dev/null
-        if NODE_PATH=$puppeteer_path:$NODE_PATH node scripts/check-web-page.mjs \
-            "http://127.0.0.1:$port/index.html" build-web/screenshots 10 "$work/soundtrack.wav"; then
-            passed=$((passed + 1))
-        else
-            failed=$((failed + 1))
-        fi
-        if NODE_PATH=$puppeteer_path:$NODE_PATH node scripts/check-web-gestures.mjs \
-            "http://127.0.0.1:$port/index.html"; then
-            passed=$((passed + 1))
-        else
-            failed=$((failed + 1))
-        fi
+        count node scripts/check-web-page.mjs \
+            "http://127.0.0.1:$port/index.html" build-web/screenshots 10 "$work/soundtrack.wav"
+        count node scripts/check-web-gestures.mjs "http://127.0.0.1:$port/index.html"
         # The page frame by frame against the native capture of the same
         # frames: the text (8 s), the title (31 s), the scroll (60 s and
         # 90 s) and a flash (115.4 s), at 10 fps. The two rasterisers
@@ -95,13 +91,8 @@ if [[ $page != no ]]; then
         cmake --build build-web/native --target korvanthe-capture
         rm -rf build-web/native-frames
         (cd build-web/native/bin && ./korvanthe-capture -o ../../native-frames/ --fps 10 --seconds 116)
-        if NODE_PATH=$puppeteer_path:$NODE_PATH node scripts/web-frames.mjs \
-            "http://127.0.0.1:$port/index.html" build-web/web-frames 10 \
-            --against build-web/native-frames 1.0 80 310 600 900 1154; then
-            passed=$((passed + 1))
-        else
-            failed=$((failed + 1))
-        fi
+        count node scripts/web-frames.mjs "http://127.0.0.1:$port/index.html" build-web/web-frames 10 \
+            --against build-web/native-frames 1.0 80 310 600 900 1154
     fi
 fi
 echo "$passed passed, $failed failed"
