@@ -82,7 +82,6 @@ struct FixedFunctionState {
     GLuint buffer = 0;
     GLint matrixLocation = -1;
     GLint texturingLocation = -1;
-    GLint samplerLocation = -1;
 };
 
 FixedFunctionState state;
@@ -164,8 +163,9 @@ bool startFixedFunctionGl() {
     glUseProgram(state.program);
     state.matrixLocation = glGetUniformLocation(state.program, "matrix");
     state.texturingLocation = glGetUniformLocation(state.program, "texturing");
-    state.samplerLocation = glGetUniformLocation(state.program, "picture");
-    glUniform1i(state.samplerLocation, 0);
+    // Pictures are always bound to texture unit 0: the sampler is set once.
+    const GLint samplerLocation = glGetUniformLocation(state.program, "picture");
+    glUniform1i(samplerLocation, 0);
     glGenBuffers(1, &state.buffer);
     glBindBuffer(GL_ARRAY_BUFFER, state.buffer);
     const auto stride = static_cast<GLsizei>(sizeof(Vertex));
