@@ -64,6 +64,8 @@ if(KORVANTHE_WEB_TESTS)
   # The render speed under node, beside korvanthe-bench-render natively.
   add_executable(korvanthe_web_render_speed ${PROJECT_SOURCE_DIR}/bench/web_render/render_speed.cpp)
   set_target_properties(korvanthe_web_render_speed PROPERTIES OUTPUT_NAME render_speed)
+  # The backend for the sound output the block renderer calls, and the
+  # backend's own dependencies.
   korvanthe_link_group(korvanthe_web_render_speed korvanthe_module korvanthe_replayer
     korvanthe_audio korvanthe_timeline korvanthe_host korvanthe_platform_web)
   target_link_options(korvanthe_web_render_speed PRIVATE -sNODERAWFS=1 -sENVIRONMENT=node

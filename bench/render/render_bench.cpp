@@ -10,15 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "audio/offline_render.h"
 #include "bench/common/bench_songs.h"
+#include "bench/common/whole_song.h"
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
 
 namespace {
-
-constexpr int32_t Rate = 44100;
-constexpr int64_t LongestSongFrames = int64_t{Rate} * 30 * 60;
 
 void renderSong(benchmark::State& state, std::string path) {
     korvanthe::useStandardFileCallbacks();
@@ -29,20 +26,13 @@ void renderSong(benchmark::State& state, std::string path) {
     }
     int64_t frames = 0;
     for (auto _ : state) {
-        korvanthe::startOfflineRender(song, Rate, true);
-        korvanthe::OfflineBlock block{};
-        int64_t rendered = 0;
-        while (rendered < LongestSongFrames && korvanthe::renderOfflineBlock(&block)) {
-            benchmark::DoNotOptimize(block.pcm[0]);
-            rendered += block.frames;
-        }
-        korvanthe::stopOfflineRender();
-        frames += rendered;
+        frames += korvanthe::bench::renderWholeSong(song);
     }
     state.counters["frames_per_cpu_s"] =
         benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
     state.counters["x_realtime"] =
-        benchmark::Counter(static_cast<double>(frames) / Rate, benchmark::Counter::kIsRate);
+        benchmark::Counter(static_cast<double>(frames) / korvanthe::bench::WholeSongRate,
+                           benchmark::Counter::kIsRate);
     korvanthe::freeModule(song);
 }
 

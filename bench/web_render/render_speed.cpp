@@ -12,16 +12,9 @@
 #include <ctime>
 
 #include "audio/mixer_path.h"
-#include "audio/offline_render.h"
+#include "bench/common/whole_song.h"
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
-
-namespace {
-
-constexpr int32_t Rate = 44100;
-constexpr int64_t LongestSongFrames = int64_t{Rate} * 30 * 60;
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2 || argc > 4) {
@@ -36,22 +29,20 @@ int main(int argc, char** argv) {
     korvanthe::Module* song = korvanthe::createModule(argv[1]);
     if (song == nullptr || passes < 1) {
         std::fprintf(stderr, "render_speed: %s: cannot load the song\n", argv[1]);
+        korvanthe::freeModule(song);
         return 1;
     }
     int64_t frames = 0;
     const std::clock_t start = std::clock();
     for (int pass = 0; pass < passes; ++pass) {
-        korvanthe::startOfflineRender(song, Rate, true);
-        korvanthe::OfflineBlock block{};
-        while (frames < LongestSongFrames * passes && korvanthe::renderOfflineBlock(&block)) {
-            frames += block.frames;
-        }
-        korvanthe::stopOfflineRender();
+        frames += korvanthe::bench::renderWholeSong(song);
     }
     const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    korvanthe::freeModule(song);
     std::printf("mixer path %s: %lld frames in %.3f CPU s: %.0f frames per CPU second, "
                 "%.1f x real time\n",
                 korvanthe::mixerPathName(korvanthe::activeMixerPath()),
-                static_cast<long long>(frames), seconds, frames / seconds, frames / seconds / Rate);
+                static_cast<long long>(frames), seconds, frames / seconds,
+                frames / seconds / korvanthe::bench::WholeSongRate);
     return 0;
 }
