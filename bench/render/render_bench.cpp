@@ -30,9 +30,8 @@ void renderSong(benchmark::State& state, std::string path) {
     }
     state.counters["frames_per_cpu_s"] =
         benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
-    state.counters["x_realtime"] =
-        benchmark::Counter(static_cast<double>(frames) / korvanthe::bench::WholeSongRate,
-                           benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] = benchmark::Counter(
+        static_cast<double>(frames) / korvanthe::bench::WholeSongRate, benchmark::Counter::kIsRate);
     korvanthe::freeModule(song);
 }
 
