@@ -2,8 +2,8 @@
 // console errors, the status advances with the song, the sound position
 // moves and what the output plays is not silent; takes screenshots of the
 // canvas on the way. Given the song rendered natively (a 16-bit stereo WAV
-// file), it also checks that the sound played begins with the song's first
-// block, sample for sample.
+// file), it also checks that the sound the page plays begins with the
+// song's first block, sample for sample.
 //
 //   node scripts/check-web-page.mjs URL OUTPUT_FOLDER [SECONDS [SONG_WAV]]
 //
@@ -48,14 +48,17 @@ function firstSound(samples) {
   return -1;
 }
 
-// The first seconds of what the page's sound node sends out, recorded by a
-// second processor tapped onto the first one the page makes; as 16-bit
-// values, which the page's output carries exactly (value / 32768). The
-// loudest sample it has sent out so far, however long, is kept beside them.
+// Two taps on the first sound node the page makes. What the page hands to
+// the output, buffer by buffer, right after its own handler fills it: the
+// first seconds of it, as 16-bit values, which the output carries exactly
+// (value / 32768). Taken at the source, so that a buffer the loaded machine
+// plays late (as silence) cannot shift it. And a second processor that hears
+// what the node sends on, keeping the loudest sample so far, however long.
 const RecordedFrames = 44100 * 3;
 function tapSound(recordedFrames) {
   const Context = window.AudioContext;
   const create = Context.prototype.createScriptProcessor;
+  const handlerSlot = Object.getOwnPropertyDescriptor(ScriptProcessorNode.prototype, "onaudioprocess");
   const recording = { samples: new Float32Array(recordedFrames * 2), frames: 0, loudest: 0 };
   window.korvantheRecording = recording;
   Context.prototype.createScriptProcessor = function (...args) {
@@ -64,22 +67,34 @@ function tapSound(recordedFrames) {
       return node;
     }
     window.korvantheTapped = true;
-    const recorder = create.call(this, 4096, 2, 1);
-    recorder.onaudioprocess = (event) => {
+    let pageHandler = null;
+    Object.defineProperty(node, "onaudioprocess", {
+      get: () => pageHandler,
+      set: (handler) => {
+        pageHandler = handler;
+        handlerSlot.set.call(node, (event) => {
+          handler(event);
+          const left = event.outputBuffer.getChannelData(0);
+          const right = event.outputBuffer.getChannelData(1);
+          for (let i = 0; i < left.length && recording.frames < recordedFrames; ++i) {
+            recording.samples[2 * recording.frames] = left[i];
+            recording.samples[2 * recording.frames + 1] = right[i];
+            ++recording.frames;
+          }
+        });
+      },
+    });
+    const listener = create.call(this, 4096, 2, 1);
+    listener.onaudioprocess = (event) => {
       event.outputBuffer.getChannelData(0).fill(0);
       const left = event.inputBuffer.getChannelData(0);
       const right = event.inputBuffer.getChannelData(1);
       for (let i = 0; i < left.length; ++i) {
         recording.loudest = Math.max(recording.loudest, Math.abs(left[i]), Math.abs(right[i]));
-        if (recording.frames < recordedFrames) {
-          recording.samples[2 * recording.frames] = left[i];
-          recording.samples[2 * recording.frames + 1] = right[i];
-          ++recording.frames;
-        }
       }
     };
-    node.connect(recorder);
-    recorder.connect(this.destination);
+    node.connect(listener);
+    listener.connect(this.destination);
     return node;
   };
 }
@@ -114,7 +129,7 @@ try {
   const loudest = await page.evaluate(() => window.korvantheRecording.loudest);
   check("sound is not silent", loudest > 0.01, `loudest sample ${loudest.toFixed(3)}`);
   if (songWav) {
-    // The recording from its first sound on against the song from its
+    // What the page sent from its first sound on against the song from its
     // first sound on: one block (20 ms) must agree sample for sample.
     const BlockFrames = 882;
     const recorded = await page.evaluate(() => {
@@ -136,7 +151,7 @@ try {
     check("the sound begins with the song's first block",
           heardStart >= 0 && songStart >= 0 && differing < 0 &&
               recorded.length >= 2 * (heardStart + BlockFrames),
-          `first sound at frame ${heardStart} of ${recorded.length / 2} recorded, the song's at ` +
+          `first sound at frame ${heardStart} of ${recorded.length / 2} sent, the song's at ` +
               `frame ${songStart}` + (differing >= 0 ? `; sample ${differing} differs: ` +
               `${recorded[2 * heardStart + differing]} against ${song[2 * songStart + differing]}` : ""));
   }
