@@ -185,8 +185,6 @@ class ShowBrightness {
         return std::min(1.0, level);
     }
 
-    double pictureMean(int slot) const { return pictureMean_[static_cast<size_t>(slot)]; }
-
   private:
     std::array<double, assetgen::PictureLayouts.size()> pictureMean_{};
     std::array<std::array<double, 11>, assetgen::PictureLayouts.size()> zoomMean_{};
