@@ -20,6 +20,7 @@ struct HeadlessAudioDevice {
     std::atomic<bool> present{true};
     std::atomic<bool> refusesLoop{false};
     std::atomic<bool> looping{false};
+    std::atomic<bool> paused{false};
     std::atomic<uint64_t> positionBytes{0};
     std::atomic<uint64_t> positionQueries{0};
 };
@@ -45,6 +46,7 @@ bool openAudioOutput(int32_t sampleRate) {
     device.open = true;
     device.sampleRate = sampleRate;
     device.played.clear();
+    device.paused.store(false);
     return true;
 }
 
@@ -78,6 +80,28 @@ bool audioPlayPositionBytes(uint64_t* bytes) {
     return true;
 }
 
+bool audioTakenBytes(uint64_t* bytes) {
+    // The virtual device takes each frame as it plays it.
+    if (!device.looping.load()) {
+        return false;
+    }
+    *bytes = device.positionBytes.load();
+    return true;
+}
+
+void audioLoopWritten(uint32_t, uint32_t) {}
+
+void pauseAudioOutput(bool paused) {
+    std::lock_guard guard(device.lock);
+    if (device.open) {
+        device.paused.store(paused);
+    }
+}
+
+bool audioOutputPaused() {
+    return device.paused.load();
+}
+
 void resetAudioOutput() {
     std::lock_guard guard(device.lock);
     stopLoopLocked();
@@ -88,6 +112,7 @@ void closeAudioOutput() {
     stopLoopLocked();
     device.open = false;
     device.sampleRate = 0;
+    device.paused.store(false);
 }
 
 void setHeadlessAudioPresent(bool present) {
@@ -109,7 +134,7 @@ bool headlessAudioLooping() {
 
 bool playHeadlessAudio(uint32_t frameCount) {
     std::lock_guard guard(device.lock);
-    if (device.loopBuffer == nullptr) {
+    if (device.loopBuffer == nullptr || device.paused.load()) {
         return false;
     }
     const uint32_t sampleCount = device.loopBytes / 2;

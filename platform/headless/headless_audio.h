@@ -29,7 +29,8 @@ bool headlessAudioLooping();
 
 // Plays frameCount frames of the loop: appends them to the played record and
 // moves the play position on, wrapping at the buffer's end. Returns false
-// (and plays nothing) when no loop plays. Call from one thread at a time.
+// (and plays nothing) when no loop plays or the device is held
+// (pauseAudioOutput). Call from one thread at a time.
 bool playHeadlessAudio(uint32_t frameCount);
 
 // Returns what was played since the last call, interleaved left and right

@@ -54,6 +54,7 @@ struct PulseLibrary {
     decltype(&::pa_stream_get_timing_info) streamGetTimingInfo;
     decltype(&::pa_stream_set_latency_update_callback) streamSetLatencyUpdateCallback;
     decltype(&::pa_stream_update_timing_info) streamUpdateTimingInfo;
+    decltype(&::pa_stream_cork) streamCork;
     decltype(&::pa_operation_unref) operationUnref;
     decltype(&::pa_stream_disconnect) streamDisconnect;
     decltype(&::pa_stream_unref) streamUnref;
@@ -100,6 +101,7 @@ const PulseLibrary* pulseLibrary() {
             take(library, "pa_stream_set_latency_update_callback",
                  pulse.streamSetLatencyUpdateCallback) &&
             take(library, "pa_stream_update_timing_info", pulse.streamUpdateTimingInfo) &&
+            take(library, "pa_stream_cork", pulse.streamCork) &&
             take(library, "pa_operation_unref", pulse.operationUnref) &&
             take(library, "pa_stream_disconnect", pulse.streamDisconnect) &&
             take(library, "pa_stream_unref", pulse.streamUnref);
@@ -147,6 +149,7 @@ struct PulseOutput {
     bool clockRunning = false;
     Clock::time_point timingRequested{};
     bool priorityRaised = false;
+    bool corked = false; // held by pausePulseOutput: the server neither plays nor asks for more
 };
 
 PulseOutput output;
@@ -372,7 +375,7 @@ bool pulseHeardBytes(uint64_t* bytes) {
                 std::chrono::duration_cast<std::chrono::microseconds>(now - output.clockTime)
                     .count();
             const int64_t streamFrames = streamFramesHeard(
-                output.clockFrames, sinceReport, output.clockRunning,
+                output.clockFrames, sinceReport, output.clockRunning && !output.corked,
                 std::chrono::duration_cast<std::chrono::microseconds>(LongestCarry).count(),
                 output.sampleRate);
             output.heardBytes = loopBytesHeard(
@@ -383,6 +386,42 @@ bool pulseHeardBytes(uint64_t* bytes) {
     }
     output.pulse->unlock(output.mainloop);
     return looping;
+}
+
+bool pulseTakenBytes(uint64_t* bytes) {
+    if (output.stream == nullptr) {
+        return false;
+    }
+    output.pulse->lock(output.mainloop);
+    const bool looping = output.loopBuffer != nullptr;
+    if (looping) {
+        *bytes = output.writtenBytes - output.loopStartBytes;
+    }
+    output.pulse->unlock(output.mainloop);
+    return looping;
+}
+
+void pausePulseOutput(bool paused) {
+    if (output.stream == nullptr) {
+        return;
+    }
+    output.pulse->lock(output.mainloop);
+    if (paused != output.corked) {
+        output.corked = paused;
+        // What the server holds stays there and plays on once uncorked.
+        if (pa_operation* cork =
+                output.pulse->streamCork(output.stream, paused ? 1 : 0, nullptr, nullptr)) {
+            output.pulse->operationUnref(cork);
+        }
+        // The last report describes the stream before the change: the
+        // position is carried forward again only from a report made after it.
+        output.clockRunning = false;
+    }
+    output.pulse->unlock(output.mainloop);
+}
+
+bool pulseOutputPaused() {
+    return output.stream != nullptr && output.corked;
 }
 
 void resetPulseOutput() {
@@ -424,6 +463,16 @@ bool startPulseLoop(const uint8_t*, uint32_t) {
 }
 
 bool pulseHeardBytes(uint64_t*) {
+    return false;
+}
+
+bool pulseTakenBytes(uint64_t*) {
+    return false;
+}
+
+void pausePulseOutput(bool) {}
+
+bool pulseOutputPaused() {
     return false;
 }
 

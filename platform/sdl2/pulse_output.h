@@ -32,6 +32,14 @@ bool startPulseLoop(const uint8_t* buffer, uint32_t byteCount);
 // loop plays.
 bool pulseHeardBytes(uint64_t* bytes);
 
+// Bytes of the loop handed to the server so far; false when no loop plays.
+bool pulseTakenBytes(uint64_t* bytes);
+
+// Corks (true) or uncorks (false) the stream: while corked the server plays
+// nothing and keeps what it holds, so the clock and the position stand still.
+void pausePulseOutput(bool paused);
+bool pulseOutputPaused();
+
 // The loop ends: the buffer is no longer read when this returns, and the
 // stream goes on with silence (what the server holds still sounds).
 void resetPulseOutput();

@@ -31,6 +31,7 @@ struct SdlAudioDevice {
     uint32_t cursorBytes = 0;
     std::atomic<uint64_t> consumedBytes{0};
     std::atomic<bool> looping{false};
+    bool paused = false; // pauseAudioOutput's setting, kept across loops
 };
 
 SdlAudioDevice device;
@@ -110,6 +111,7 @@ bool openAudioOutput(int32_t sampleRate) {
         return false;
     }
     device.deviceBufferBytes = obtained.size;
+    device.paused = false;
     return true;
 }
 
@@ -131,7 +133,7 @@ bool startAudioLoop(const int16_t* buffer, uint32_t byteCount) {
     device.consumedBytes.store(0);
     device.looping.store(true);
     SDL_UnlockAudioDevice(device.id);
-    SDL_PauseAudioDevice(device.id, 0);
+    SDL_PauseAudioDevice(device.id, device.paused ? 1 : 0);
     return true;
 }
 
@@ -146,6 +148,39 @@ bool audioPlayPositionBytes(uint64_t* bytes) {
     const uint64_t consumed = device.consumedBytes.load();
     *bytes = consumed > device.deviceBufferBytes ? consumed - device.deviceBufferBytes : 0;
     return true;
+}
+
+bool audioTakenBytes(uint64_t* bytes) {
+    if (pulseOutputIsOpen()) {
+        return pulseTakenBytes(bytes);
+    }
+    if (!device.looping.load()) {
+        return false;
+    }
+    *bytes = device.consumedBytes.load();
+    return true;
+}
+
+void audioLoopWritten(uint32_t, uint32_t) {}
+
+void pauseAudioOutput(bool paused) {
+    if (pulseOutputIsOpen()) {
+        pausePulseOutput(paused);
+        return;
+    }
+    if (device.id == 0) {
+        return;
+    }
+    device.paused = paused;
+    // SDL stops calling back while paused, so the count, and with it the
+    // position, stands still; the callback's cursor keeps its place.
+    if (device.looping.load()) {
+        SDL_PauseAudioDevice(device.id, paused ? 1 : 0);
+    }
+}
+
+bool audioOutputPaused() {
+    return pulseOutputIsOpen() ? pulseOutputPaused() : device.id != 0 && device.paused;
 }
 
 void resetAudioOutput() {

@@ -101,9 +101,30 @@ EM_JS(double, webAudioHeardFrames, (), {
     return Math.max(0, Math.min(Math.floor(heard), sound.copied));
 });
 
+// Frames the processor has copied out of the ring since the loop started.
+EM_JS(double, webAudioTakenFrames, (), {
+    var sound = Module["korvantheSound"];
+    return sound && sound.ring ? sound.copied : -1;
+});
+
+// Suspends or resumes the context: its clock, and with it the position,
+// stands still while suspended.
+EM_JS(void, webAudioHold, (int held), {
+    var sound = Module["korvantheSound"];
+    if (!sound) {
+        return;
+    }
+    if (held) {
+        sound.context.suspend();
+    } else {
+        sound.context.resume();
+    }
+});
+
 struct WebAudioState {
     bool open = false;
     bool playing = false;
+    bool paused = false;
     uint64_t heardBytes = 0;
 };
 
@@ -116,6 +137,7 @@ namespace korvanthe {
 bool openAudioOutput(int32_t sampleRate) {
     closeAudioOutput();
     audio.open = webAudioOpen(sampleRate) != 0;
+    audio.paused = false;
     return audio.open;
 }
 
@@ -151,6 +173,37 @@ bool audioPlayPositionBytes(uint64_t* bytes) {
     audio.heardBytes = std::max(audio.heardBytes, static_cast<uint64_t>(frames) * 4);
     *bytes = audio.heardBytes;
     return true;
+}
+
+bool audioTakenBytes(uint64_t* bytes) {
+    if (!audio.playing) {
+        return false;
+    }
+    if (webVirtualTimeActive()) {
+        *bytes = webVirtualHeardFrames() * 4;
+        return true;
+    }
+    const double frames = webAudioTakenFrames();
+    if (frames < 0) {
+        return false;
+    }
+    *bytes = std::max(audio.heardBytes, static_cast<uint64_t>(frames) * 4);
+    return true;
+}
+
+// The processor reads the ring in the program's memory itself.
+void audioLoopWritten(uint32_t, uint32_t) {}
+
+void pauseAudioOutput(bool paused) {
+    if (!audio.open || paused == audio.paused) {
+        return;
+    }
+    audio.paused = paused;
+    webAudioHold(paused ? 1 : 0);
+}
+
+bool audioOutputPaused() {
+    return audio.open && audio.paused;
 }
 
 void resetAudioOutput() {

@@ -20,6 +20,7 @@ struct WaveDevice {
     int32_t sampleRate = 0;
     WAVEHDR ringHeader{};
     std::atomic<bool> looping{false}; // read by the streaming thread
+    bool paused = false;              // pauseAudioOutput's setting, kept across loops
     // The device counts in 32 bits (about 6.7 hours at 44100 Hz); the count
     // is widened to 64 bits by noticing when it wraps.
     std::mutex positionLock;
@@ -74,6 +75,7 @@ bool openAudioOutput(int32_t sampleRate) {
     }
     device.handle = handle;
     device.sampleRate = sampleRate;
+    device.paused = false;
     return true;
 }
 
@@ -100,6 +102,10 @@ bool startAudioLoop(const int16_t* buffer, uint32_t byteCount) {
         return false;
     }
     forgetPosition();
+    // A paused device takes the header but plays it only after waveOutRestart.
+    if (device.paused) {
+        waveOutPause(device.handle);
+    }
     if (waveOutWrite(device.handle, &header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
         waveOutUnprepareHeader(device.handle, &header, sizeof(WAVEHDR));
         header = WAVEHDR{};
@@ -129,6 +135,39 @@ bool audioPlayPositionBytes(uint64_t* bytes) {
     return true;
 }
 
+// The driver reads the buffer a little ahead of what it plays, how far it
+// does not say; a rewrite this far ahead of the play position is always heard.
+constexpr uint32_t DriverReadAheadMilliseconds = 100;
+
+bool audioTakenBytes(uint64_t* bytes) {
+    uint64_t played = 0;
+    if (!audioPlayPositionBytes(&played)) {
+        return false;
+    }
+    *bytes = played + uint64_t{static_cast<uint32_t>(device.sampleRate)} *
+                          DriverReadAheadMilliseconds / 1000 * 4;
+    return true;
+}
+
+void audioLoopWritten(uint32_t, uint32_t) {}
+
+void pauseAudioOutput(bool paused) {
+    if (device.handle == nullptr || paused == device.paused) {
+        return;
+    }
+    device.paused = paused;
+    // The device's position stands still while it is paused.
+    if (paused) {
+        waveOutPause(device.handle);
+    } else {
+        waveOutRestart(device.handle);
+    }
+}
+
+bool audioOutputPaused() {
+    return device.handle != nullptr && device.paused;
+}
+
 void resetAudioOutput() {
     if (device.handle == nullptr) {
         return;
@@ -151,6 +190,7 @@ void closeAudioOutput() {
     waveOutClose(device.handle);
     device.handle = nullptr;
     device.sampleRate = 0;
+    device.paused = false;
 }
 
 } // namespace korvanthe
