@@ -28,6 +28,12 @@ int32_t nextBlock(int32_t block) {
     return block + 1 < blockCount() ? block + 1 : 0;
 }
 
+// Tells the device that block `block` of the ring holds new sound.
+void announceBlock(int32_t block) {
+    const uint32_t blockBytes = static_cast<uint32_t>(outputSettings.blockFrames) * 4;
+    audioLoopWritten(static_cast<uint32_t>(block) * blockBytes, blockBytes);
+}
+
 // Ends the thread and the rendering, and silences the device before the ring
 // it reads goes away.
 void stopPlayback() {
@@ -65,7 +71,9 @@ void refillBehind(uint64_t playedBytes) {
         // Moved on before the render, so that a query never reads the stamp
         // being rewritten (stampIndex equals renderIndex here).
         stampIndex.store(nextBlock(stampIndex.load()));
+        const int32_t block = blockRenderer.renderIndex;
         renderBlock();
+        announceBlock(block);
         renderInProgress.store(false);
     }
 }

@@ -24,6 +24,8 @@ bool audioOutputIsOpen();
 
 // Hands the device the buffer it plays from its first byte, repeating it
 // without end; the play position starts at 0. byteCount is a multiple of 4.
+// A device that plays a copy takes the whole buffer now, and later changes
+// through audioLoopWritten.
 // The buffer stays the caller's and must stay valid until resetAudioOutput or
 // closeAudioOutput has returned. Returns false when no device is open or the
 // device refuses the buffer; nothing plays then.
