@@ -5,6 +5,7 @@
 
 #include "audio/mixer.h"
 #include "audio/output_settings.h"
+#include "audio/replay_state.h"
 #include "replayer/channel.h"
 
 namespace korvanthe {
@@ -67,30 +68,22 @@ bool startBlockRendering(Module* module) {
         return false;
     }
     // Silencing every voice keeps voices that still point into an earlier,
-    // possibly freed song from being mixed, and makes two renders of one song
-    // identical (the second render in tests/replayer/render_golden_test.cpp).
-    resetVoices(outputSettings.sampleRate);
-    startSong(module);
+    // possibly freed song from being mixed; that and the song as loaded make
+    // two renders of one song identical (the second render in
+    // tests/replayer/render_golden_test.cpp).
+    restartSongAsLoaded(*module);
     blockRenderer.currentModule = module;
     blockRenderer.renderIndex = 0;
-    blockRenderer.tickFrame = 0;
     return true;
 }
 
-void renderBlock() {
-    Module* module = blockRenderer.currentModule;
-    if (module == nullptr || blockRenderer.mixBuffer == nullptr) {
-        return;
-    }
-    const int32_t blockFrames = outputSettings.blockFrames;
-    const int32_t block = blockRenderer.renderIndex;
-    const size_t firstSample = static_cast<size_t>(block) * blockFrames * 2;
-    // Every block mixes into the start of the mix buffer: cleared, mixed and
-    // clipped right away, it needs no more room, and one block's worth stays
-    // in the nearest cache from block to block.
-    float* mix = blockRenderer.mixBuffer;
-    std::memset(mix, 0, static_cast<size_t>(blockFrames) * 2 * sizeof(float));
+namespace {
 
+// One song block: the module's tickHandler whenever a tick is due, and the
+// voices mixed into mix (Audible) or only moved on (not), up to the next tick
+// or the end of the block, each run's length added to elapsedMs.
+template <bool Audible> void runSongBlock(Module* module, float* mix) {
+    const int32_t blockFrames = outputSettings.blockFrames;
     int32_t framesLeftInTick = module->samplesToTick;
     int32_t framesDone = 0;
     while (framesDone < blockFrames) {
@@ -112,18 +105,54 @@ void renderBlock() {
         if (run > blockFrames - framesDone) {
             run = blockFrames - framesDone;
         }
-        mixVoices(mix + static_cast<size_t>(framesDone) * 2, run);
+        if constexpr (Audible) {
+            mixVoices(mix + static_cast<size_t>(framesDone) * 2, run);
+        } else {
+            advanceVoices(run);
+        }
         framesDone += run;
         framesLeftInTick -= run;
         module->elapsedMs +=
             static_cast<int32_t>(static_cast<double>(run) *
                                  static_cast<double>(outputSettings.secondsPerFrame) * 1000.0);
     }
-    writeStamp(blockRenderer.stamps[block], static_cast<uint8_t>(module->order),
-               static_cast<uint8_t>(module->row), module->elapsedMs);
     module->samplesToTick = framesLeftInTick;
-    clipToPcm16(blockRenderer.outputRing + firstSample, mix, blockFrames);
+    blockRenderer.songBlock += 1;
+}
+
+} // namespace
+
+void renderSongBlockInto(int16_t* pcm, BlockStamp& stamp) {
+    Module* module = blockRenderer.currentModule;
+    if (module == nullptr || blockRenderer.mixBuffer == nullptr) {
+        return;
+    }
+    const int32_t blockFrames = outputSettings.blockFrames;
+    // Every block mixes into the start of the mix buffer: cleared, mixed and
+    // clipped right away, it needs no more room, and one block's worth stays
+    // in the nearest cache from block to block.
+    float* mix = blockRenderer.mixBuffer;
+    std::memset(mix, 0, static_cast<size_t>(blockFrames) * 2 * sizeof(float));
+    runSongBlock<true>(module, mix);
+    writeStamp(stamp, static_cast<uint8_t>(module->order), static_cast<uint8_t>(module->row),
+               module->elapsedMs);
+    clipToPcm16(pcm, mix, blockFrames);
+}
+
+void renderBlock() {
+    if (blockRenderer.currentModule == nullptr || blockRenderer.mixBuffer == nullptr) {
+        return;
+    }
+    const int32_t block = blockRenderer.renderIndex;
+    const size_t firstSample = static_cast<size_t>(block) * outputSettings.blockFrames * 2;
+    renderSongBlockInto(blockRenderer.outputRing + firstSample, blockRenderer.stamps[block]);
     blockRenderer.renderIndex = block + 1 < blockCount() ? block + 1 : 0;
+}
+
+void skipSongBlock() {
+    if (blockRenderer.currentModule != nullptr) {
+        runSongBlock<false>(blockRenderer.currentModule, nullptr);
+    }
 }
 
 void stopBlockRendering() {

@@ -26,17 +26,20 @@ struct BlockRenderer {
     BlockStamp* stamps;       // blockCount stamps; stamp k belongs to block k
     int32_t renderIndex;      // block that renderBlock fills next, 0..blockCount - 1
     int32_t tickFrame;        // frame of the current block at which the latest tick began
+    int64_t songBlock;        // song blocks rendered or skipped since the song start: the
+                              // next one covers song frames songBlock x blockFrames on
     Module* currentModule;    // song being rendered; null when stopped. Not owned
 };
 
 extern BlockRenderer blockRenderer;
 
-// Play start: the song start of the replayer (order 0, row 0, tempo and
-// channels reset), every voice silenced, currentModule = module, the play
-// buffers allocated zero-filled (outputRing is reused if still allocated
-// from an earlier play when large enough for the current geometry; a
-// smaller one, left from another rate, is replaced) and renderIndex 0. Whatever was being rendered
-// before is stopped first. Requires configureOutput (a sample rate) first.
+// Play start: the song start of the song as loaded (order 0, row 0, tempo
+// and channels reset, every voice silenced: restartSongAsLoaded in
+// audio/replay_state.h), currentModule = module, the play buffers allocated
+// zero-filled (outputRing is reused if still allocated from an earlier play
+// when large enough for the current geometry; a smaller one, left from
+// another rate, is replaced), renderIndex 0 and songBlock 0. Whatever was
+// being rendered before is stopped first. Requires configureOutput (a sample rate) first.
 // Returns false for a null module or an unconfigured output (changing
 // nothing) and for a failed allocation (leaving nothing playing).
 bool startBlockRendering(Module* module);
@@ -51,6 +54,18 @@ bool startBlockRendering(Module* module);
 // stamp must not be pointed at the block being rendered (move stampIndex on
 // before the call, not after it).
 void renderBlock();
+
+// renderBlock's work for a block of the caller's: the next song block into
+// pcm (blockFrames stereo frames) with its stamp, leaving renderIndex alone.
+// Does nothing when no song is being rendered.
+void renderSongBlockInto(int16_t* pcm, BlockStamp& stamp);
+
+// The next song block as renderBlock would render it, but not heard: the
+// ticks run and the voices move on exactly as they would (advanceVoices), and
+// elapsedMs grows as it would; nothing is mixed, clipped or stamped. Leaves
+// the state renderBlock would leave. Does nothing when no song is being
+// rendered.
+void skipSongBlock();
 
 // Play stop: releases mixBuffer and the stamps and sets currentModule to
 // null. outputRing stays allocated, since a device may still be looping it;

@@ -85,7 +85,23 @@ uint64_t mixSteadyPass(const Kernels& kernels, const Voice& voice, float* out, c
     return position;
 }
 
-void mixVoice(const Kernels& kernels, Voice& voice, float* out, int32_t frameCount) {
+// A ramp pass that is not heard: the gains step frame by frame exactly as
+// the kernels step them, since the levels reached are rounded from them.
+uint64_t rampSilently(uint64_t position, uint64_t signedStep, float& gainLeft, float& gainRight,
+                      float stepLeft, float stepRight, int32_t frames) {
+    for (int32_t i = 0; i < frames; ++i) {
+        gainLeft += stepLeft;
+        gainRight += stepRight;
+    }
+    return frames > 0 ? positionAfter(position, signedStep, static_cast<uint64_t>(frames))
+                      : position;
+}
+
+// One voice over frameCount frames. Audible: mixed into out. Not audible:
+// the voice moves on exactly as mixing would move it (position, direction,
+// loops, the end of its sample, ramps and levels), and out is not touched.
+template <bool Audible>
+void runVoice(const Kernels& kernels, Voice& voice, float* out, int32_t frameCount) {
     const int16_t* data = voice.sample->data;
     if (data == nullptr) {
         // Sanity check: no frames to read (an empty sample) ends the voice at once.
@@ -107,13 +123,22 @@ void mixVoice(const Kernels& kernels, Voice& voice, float* out, int32_t frameCou
         if (rampLength > 0) {
             float gainLeft = levelGain(voice.levelLeft);
             float gainRight = levelGain(voice.levelRight);
-            position = kernels.mixRamp(out, data, position, signedStep, gainLeft, gainRight,
-                                       voice.rampStepLeft, voice.rampStepRight, pass.frames);
+            if constexpr (Audible) {
+                position = kernels.mixRamp(out, data, position, signedStep, gainLeft, gainRight,
+                                           voice.rampStepLeft, voice.rampStepRight, pass.frames);
+            } else {
+                position = rampSilently(position, signedStep, gainLeft, gainRight,
+                                        voice.rampStepLeft, voice.rampStepRight, pass.frames);
+            }
             finishRampPass(voice, gainLeft, gainRight, pass.frames);
-        } else {
+        } else if constexpr (Audible) {
             position = mixSteadyPass(kernels, voice, out, data, position, signedStep, pass.frames);
+        } else if (pass.frames > 0) {
+            position = positionAfter(position, signedStep, static_cast<uint64_t>(pass.frames));
         }
-        out += static_cast<std::ptrdiff_t>(pass.frames) * 2;
+        if constexpr (Audible) {
+            out += static_cast<std::ptrdiff_t>(pass.frames) * 2;
+        }
         framesLeft -= pass.frames;
 
         // A pass cut by its ramp (or ended early by the check in
@@ -148,7 +173,19 @@ void mixVoices(float* buffer, int32_t frameCount) {
     const Kernels& kernels = activeKernels();
     for (int32_t i = 0; i < MixedVoices; ++i) {
         if (voices[i].sample != nullptr) {
-            mixVoice(kernels, voices[i], buffer, frameCount);
+            runVoice<true>(kernels, voices[i], buffer, frameCount);
+        }
+    }
+}
+
+void advanceVoices(int32_t frameCount) {
+    if (frameCount < 1) {
+        return;
+    }
+    const Kernels& kernels = activeKernels();
+    for (int32_t i = 0; i < MixedVoices; ++i) {
+        if (voices[i].sample != nullptr) {
+            runVoice<false>(kernels, voices[i], nullptr, frameCount);
         }
     }
 }

@@ -59,6 +59,13 @@ void resetVoices(int32_t sampleRate);
 // Does nothing for frameCount < 1 or a null buffer. Allocates nothing.
 void mixVoices(float* buffer, int32_t frameCount);
 
+// Moves voices 0..31 on by frameCount frames exactly as mixVoices would
+// (positions, directions, loops, the ends of unlooped samples, ramps and the
+// levels they reach) without mixing them: what a replay of the song that is
+// not heard needs, at a fraction of the cost. Does nothing for
+// frameCount < 1. Allocates nothing.
+void advanceVoices(int32_t frameCount);
+
 // Rounds (ties to even), clamps and stores 2 x frameCount samples.
 // Does nothing for frameCount < 1 or a null pointer.
 void clipToPcm16(int16_t* output, const float* buffer, int32_t frameCount);

@@ -63,6 +63,7 @@ struct Sample {
     uint8_t bitsPerSample; // 8 or 16 as stored; 16 once loaded
     uint8_t loopType;      // LoopNone, LoopForward, LoopPingPong
     int8_t relativeNote;   // semitones added to the played note
+    int8_t loadedFinetune; // finetune as loaded: the song start puts it back
 };
 
 struct Instrument {

@@ -261,6 +261,7 @@ bool readSampleHeader(LoadContext& context, Sample& sample) {
     sample.loopLength = reader.u32();
     sample.volume = reader.u8();
     sample.finetune = static_cast<int8_t>(reader.u8());
+    sample.loadedFinetune = sample.finetune;
     uint8_t type = reader.u8();
     applySampleType(sample, type);
     sample.panning = reader.u8();
