@@ -1,5 +1,6 @@
 #include "platform/headless/headless_audio.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -139,12 +140,15 @@ bool playHeadlessAudio(uint32_t frameCount) {
     }
     const uint32_t sampleCount = device.loopBytes / 2;
     uint32_t sample = device.cursorBytes / 2;
-    device.played.reserve(device.played.size() + static_cast<size_t>(frameCount) * 2);
-    for (uint32_t i = 0; i < frameCount * 2; ++i) {
-        device.played.push_back(device.loopBuffer[sample]);
-        if (++sample == sampleCount) {
-            sample = 0;
-        }
+    // Appended in runs up to the loop's end; the record grows geometrically
+    // however small the steps (a reserve of just what each step needs would
+    // copy it all every time).
+    for (uint32_t left = frameCount * 2; left > 0;) {
+        const uint32_t run = std::min(left, sampleCount - sample);
+        device.played.insert(device.played.end(), device.loopBuffer + sample,
+                             device.loopBuffer + sample + run);
+        left -= run;
+        sample = sample + run == sampleCount ? 0 : sample + run;
     }
     device.cursorBytes = sample * 2;
     // Published after the copy: the streaming thread rewrites what lies
