@@ -1,6 +1,7 @@
 #include "audio/offline_render.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "audio/block_renderer.h"
 #include "audio/output_settings.h"
@@ -17,14 +18,19 @@ struct OfflineRender {
     bool observing;    // the watch is the tick driver's row observer
     bool ownsRing;     // the ring was allocated for this render, not left by live playback
     SongEndWatch watch;
+    // A stretch (startOfflineRenderBetween): song frames firstFrame up to
+    // endFrame; endFrame -1 without one.
+    bool stretch;
+    int64_t firstFrame;
+    int64_t endFrame;
+    bool atSongEnd; // endFrame is where the song ends (its stamp is the map's)
+    bool stretchEnded;
+    SongMap map;
 };
 
 OfflineRender offline{};
 
-} // namespace
-
-bool startOfflineRender(Module* module, int32_t sampleRate, bool watchSongEnd, int32_t repeats,
-                        int32_t startOrder) {
+bool startRender(Module* module, int32_t sampleRate) {
     stopOfflineRender();
     if (module == nullptr || sampleRate < 1) {
         return false;
@@ -36,14 +42,77 @@ bool startOfflineRender(Module* module, int32_t sampleRate, bool watchSongEnd, i
     if (!startBlockRendering(module)) {
         return false;
     }
-    startSongEndWatch(offline.watch, repeats, startOrder);
+    offline.stretch = false;
+    offline.endFrame = -1;
+    offline.firstFrame = 0;
+    offline.atSongEnd = false;
+    offline.stretchEnded = false;
+    offline.running = true;
+    return true;
+}
+
+} // namespace
+
+bool startOfflineRender(Module* module, int32_t sampleRate, bool watchSongEnd, int32_t repeats) {
+    if (!startRender(module, sampleRate)) {
+        return false;
+    }
+    startSongEndWatch(offline.watch, repeats, 0);
     offline.watchSongEnd = watchSongEnd;
     if (watchSongEnd) {
         setRowObserver(watchSongRow, &offline.watch);
         offline.observing = true;
     }
-    offline.running = true;
     return true;
+}
+
+PositionRefusal startOfflineRenderBetween(Module* module, int32_t sampleRate, int32_t repeats,
+                                          const SongPosition& from, const SongPosition* to,
+                                          bool toSongEnd, bool* started) {
+    *started = false;
+    if (!startRender(module, sampleRate)) {
+        return PositionRefusal::None;
+    }
+    offline.watchSongEnd = false;
+    // From the very start the replay state is the song start's: no keyframes
+    // are needed to get there.
+    const bool fromStart =
+        (from.kind == SongPosition::Kind::OrderRow && from.order == 0 && from.row == 0) ||
+        (from.kind == SongPosition::Kind::Frame && from.frames == 0) ||
+        (from.kind == SongPosition::Kind::Milliseconds && from.milliseconds == 0);
+    buildSongMap(offline.map, module, repeats, !fromStart);
+    int64_t first = 0;
+    int64_t end = offline.map.endFrame;
+    PositionRefusal refusal = songPositionFrame(offline.map, *module, from, &first);
+    if (refusal == PositionRefusal::None && to != nullptr) {
+        refusal = songPositionFrame(offline.map, *module, *to, &end);
+        if (refusal == PositionRefusal::None && end <= first) {
+            refusal = PositionRefusal::PastSongEnd;
+        }
+    }
+    if (refusal != PositionRefusal::None) {
+        // The map stays, for the caller to say what the song has.
+        SongMap map = std::move(offline.map);
+        stopOfflineRender();
+        offline.map = std::move(map);
+        return refusal;
+    }
+    if (first == 0) {
+        restartSongAsLoaded(*module);
+    } else if (moveToSongFrame(offline.map, *module, first) < 0) {
+        stopOfflineRender();
+        return PositionRefusal::None;
+    }
+    offline.firstFrame = first;
+    offline.endFrame = to != nullptr || toSongEnd ? end : -1;
+    offline.atSongEnd = to == nullptr && toSongEnd;
+    offline.stretch = true;
+    *started = true;
+    return PositionRefusal::None;
+}
+
+OfflineStretch offlineStretch() {
+    return OfflineStretch{offline.firstFrame, offline.endFrame};
 }
 
 bool renderOfflineBlock(OfflineBlock* block) {
@@ -51,11 +120,27 @@ bool renderOfflineBlock(OfflineBlock* block) {
         return false;
     }
     const int32_t index = blockRenderer.renderIndex;
+    const int64_t blockFrames = outputSettings.blockFrames;
+    const int64_t blockStart = blockRenderer.songBlock * blockFrames;
     renderBlock();
     block->pcm = blockPcm(index);
     block->frames = outputSettings.blockFrames;
     block->stamp = readStamp(blockRenderer.stamps[index]);
-    if (offlineSongEnded()) {
+    block->firstFrame = blockStart;
+    if (offline.stretch) {
+        const int64_t end = offline.endFrame >= 0 ? offline.endFrame : blockStart + blockFrames;
+        const int64_t from = std::max(blockStart, offline.firstFrame);
+        const int64_t to = std::min(blockStart + blockFrames, end);
+        block->pcm += (from - blockStart) * 2;
+        block->firstFrame = from;
+        block->frames = static_cast<int32_t>(std::max<int64_t>(to - from, 0));
+        if (offline.endFrame >= 0 && to == offline.endFrame) {
+            offline.stretchEnded = true;
+            if (offline.atSongEnd && to < blockStart + blockFrames) {
+                block->stamp = offline.map.endStamp;
+            }
+        }
+    } else if (offlineSongEnded()) {
         // The block is cut where the repeat begins, and so is its stamp.
         block->frames = std::min(block->frames, offline.watch.endFrame);
         block->stamp = offline.watch.endStamp;
@@ -64,7 +149,14 @@ bool renderOfflineBlock(OfflineBlock* block) {
 }
 
 bool offlineSongEnded() {
+    if (offline.stretch) {
+        return offline.stretchEnded;
+    }
     return offline.watchSongEnd && songEndReached(offline.watch);
+}
+
+const SongMap& offlineSongMap() {
+    return offline.map;
 }
 
 void stopOfflineRender() {
@@ -79,6 +171,21 @@ void stopOfflineRender() {
         }
     }
     offline.running = false;
+    clearSongMap(offline.map);
+}
+
+SongLength measureSongLength(Module* module, int32_t sampleRate, int32_t repeats) {
+    if (!startRender(module, sampleRate)) {
+        return SongLength{-1, false, {}};
+    }
+    SongMap& map = offline.map;
+    buildSongMap(map, module, repeats, false);
+    const SongLength length{map.endFrame, map.ended, map.endStamp};
+    // The replay changed what a performance changes (finetunes); the song
+    // goes back to how it was loaded.
+    restartSongAsLoaded(*module);
+    stopOfflineRender();
+    return length;
 }
 
 } // namespace korvanthe

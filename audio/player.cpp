@@ -62,6 +62,62 @@ int32_t audibleRow(Module* module) {
     return audibleStamp(module).row;
 }
 
+namespace {
+
+// The frame of a position in the loaded song, mapping it first.
+PositionRefusal playerFrame(const SongPosition& position, int64_t* frame) {
+    const SongMap* map = mapPlayback(playerModule, 1);
+    if (map == nullptr) {
+        return PositionRefusal::OrderPastSong;
+    }
+    return songPositionFrame(*map, *playerModule, position, frame);
+}
+
+} // namespace
+
+PositionRefusal playerSeek(const SongPosition& position) {
+    int64_t frame = 0;
+    const PositionRefusal refusal = playerFrame(position, &frame);
+    if (refusal == PositionRefusal::None) {
+        seekPlayback(playerModule, frame);
+    }
+    return refusal;
+}
+
+PositionRefusal playerLoop(const SongPosition& from, const SongPosition& to) {
+    int64_t first = 0;
+    int64_t end = 0;
+    PositionRefusal refusal = playerFrame(from, &first);
+    if (refusal == PositionRefusal::None) {
+        refusal = playerFrame(to, &end);
+    }
+    if (refusal == PositionRefusal::None && !loopPlayback(playerModule, first, end)) {
+        refusal = PositionRefusal::PastSongEnd; // an end no later than the start
+    }
+    return refusal;
+}
+
+void playerStopLooping() {
+    stopLoopingPlayback();
+}
+
+void playerPause(bool paused) {
+    pausePlayback(paused);
+}
+
+bool playerPaused() {
+    return playbackPaused();
+}
+
+HeardPosition playerHeardPosition() {
+    return heardPosition();
+}
+
+const SongMap* playerSongMap() {
+    const SongMap* map = playbackMap();
+    return map != nullptr && map->module == playerModule && playerModule != nullptr ? map : nullptr;
+}
+
 int32_t playerCurrentOrder() {
     return audibleOrder(playerModule);
 }

@@ -10,6 +10,9 @@
 #include <cstdint>
 
 #include "audio/block_stamp.h"
+#include "audio/block_streaming.h"
+#include "audio/song_map.h"
+#include "audio/song_position.h"
 #include "module/module.h"
 
 namespace korvanthe {
@@ -43,5 +46,30 @@ BlockStamp audibleStamp(Module* module);
 // Fields of audibleStamp.
 int32_t audibleOrder(Module* module);
 int32_t audibleRow(Module* module);
+
+// Moving in the loaded song, exactly (audio/block_streaming.h): each maps
+// the song first when it has no map yet (one replay that is not heard, a few
+// tens of milliseconds for a long song), once. Positions the song does not
+// have are refused with the reason, changing nothing (also when nothing is
+// loaded: OrderPastSong).
+
+// Moves playback to `position`; while stopped, the next playerPlay begins
+// there.
+PositionRefusal playerSeek(const SongPosition& position);
+
+// Loops the song from `from` to `to` while it plays (to after from).
+PositionRefusal playerLoop(const SongPosition& from, const SongPosition& to);
+void playerStopLooping();
+
+// Holds the sound and the position (true) or lets them go on (false).
+void playerPause(bool paused);
+bool playerPaused();
+
+// The song frame heard now, with its song block's stamp (heardPosition).
+HeardPosition playerHeardPosition();
+
+// The loaded song's map (null before the first move or when nothing is
+// loaded); its endFrame is the song's length at 44100 Hz.
+const SongMap* playerSongMap();
 
 } // namespace korvanthe

@@ -1,6 +1,6 @@
 // The streaming thread against the virtual device: which block is audible as
-// the device plays on, what each block's stamp says, and the refill rule at
-// the end of the ring.
+// the device plays on, and what each block's stamp says. (Stalls:
+// streaming_stall_test.cpp.)
 #include <gtest/gtest.h>
 
 #include "audio/block_streaming.h"
@@ -52,66 +52,6 @@ TEST_F(StreamingRefillTest, AudibleBlockFollowsThePlayPositionOverSeveralPasses)
         ASSERT_EQ(stampIndex.load(), block % Blocks) << "after " << played << " frames";
         expectAudibleStamp(song, block);
     }
-}
-
-TEST_F(StreamingRefillTest, RefillAcrossTheRingEnd) {
-    // The renderer stands at block 98 (the device played there block by
-    // block); then the device jumps. Playing block 0 or 1, the thread catches
-    // up across the end of the ring; playing block 2 or later, it stalls.
-    struct Row {
-        const char* phase;
-        int32_t jumpBlocks;
-        int32_t stampIndexAfter;
-    };
-    const Row table[] = {
-        {"to block 0: renders 98 and 99", 2, 0},
-        {"to block 1: renders 98, 99 and 0", 3, 1},
-        {"to block 2: stalls", 4, 98},
-        {"to block 7: stalls", 9, 98},
-    };
-    for (const Row& row : table) {
-        SCOPED_TRACE(row.phase);
-        Module song = testing::numberedSong();
-        ASSERT_TRUE(playModule(&song));
-        for (int block = 1; block <= 98; ++block) {
-            ASSERT_TRUE(play(BlockFrames));
-        }
-        ASSERT_EQ(stampIndex.load(), 98);
-        ASSERT_TRUE(play(int64_t{row.jumpBlocks} * BlockFrames));
-        EXPECT_EQ(stampIndex.load(), row.stampIndexAfter);
-        if (row.stampIndexAfter != 98) {
-            // Caught up: the stamp is that of the block just rendered anew.
-            expectAudibleStamp(song, 98 + row.jumpBlocks);
-        } else {
-            // Stalled: the stamp of the last block rendered in time stays.
-            expectAudibleStamp(song, 98);
-        }
-        ASSERT_TRUE(stopModule(&song));
-    }
-}
-
-TEST_F(StreamingRefillTest, StallEndsWhenTheDeviceComesBackToTheRenderer) {
-    Module song = testing::numberedSong();
-    ASSERT_TRUE(playModule(&song));
-    ASSERT_TRUE(play(int64_t{50} * BlockFrames));
-    ASSERT_EQ(stampIndex.load(), 50);
-    // 60 blocks at once: the device is at block 10 of the next pass, behind
-    // renderIndex 50, and nothing is rendered while it replays old blocks.
-    ASSERT_TRUE(play(int64_t{60} * BlockFrames));
-    EXPECT_EQ(stampIndex.load(), 50);
-    ASSERT_TRUE(play(int64_t{40} * BlockFrames)); // block 50: still the playing block
-    EXPECT_EQ(stampIndex.load(), 50);
-    ASSERT_TRUE(play(BlockFrames)); // block 51: block 50 is behind it again
-    EXPECT_EQ(stampIndex.load(), 51);
-    // Block 51 was not rendered during the stall: the device replays the 52nd
-    // block of the song, and its stamp says so.
-    expectAudibleStamp(song, 51);
-    // Block by block round the ring to block 50, rendered when the stall ended.
-    for (int block = 1; block <= 99; ++block) {
-        ASSERT_TRUE(play(BlockFrames));
-    }
-    EXPECT_EQ(stampIndex.load(), 50);
-    expectAudibleStamp(song, 150);
 }
 
 } // namespace

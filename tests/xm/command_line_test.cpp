@@ -40,7 +40,7 @@ TEST_F(CommandLineTest, EachCommandHasItsOwnHelp) {
         EXPECT_EQ(run(std::string(command) + " --bogus --help").out, asked.out) << command;
     }
     const std::string render = run("help render").out;
-    for (const char* option : {"\n  -o, --output OUT ", "\n  --rate HZ ", "\n  --start ORDER ",
+    for (const char* option : {"\n  -o, --output OUT ", "\n  --rate HZ ", "\n  --start POS ", "\n  --end POS ",
                                "\n  --repeat N ", "\n  --mute LIST ", "\n  --solo LIST ",
                                "\n  --seconds S ", "\n  --positions LOG ", "\nexamples:\n"}) {
         EXPECT_NE(render.find(option), std::string::npos) << option;

@@ -22,9 +22,10 @@ TEST_F(PlayCommandTest, OptionsSoundAsRenderedAndNoStatusGoesIntoAFile) {
     const ToolRun play = runTool(dir_, "play " + quoted(song_) + options,
                                  "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + quoted(disk));
     ASSERT_EQ(play.exitCode, 0) << play.err;
-    // One line about the song; the changing status line only on a terminal.
-    // Order 1 alone at 22050 Hz: 16 rows of 6 x 441 frames, 1.92 s.
-    EXPECT_EQ(play.out, song_.string() + ": 4 channels, 0:01.920 at 22050 Hz\n");
+    // One line about the song (its whole length: 32 rows of 6 x 441 frames
+    // at 22050 Hz); the changing status line only on a terminal. From order 1
+    // on, only its 16 rows sound.
+    EXPECT_EQ(play.out, song_.string() + ": 4 channels, 0:03.840 at 22050 Hz\n");
 
     const ToolRun render =
         runTool(dir_, "render " + quoted(song_) + options + " -o " + quoted(dir_ / "render.wav"));

@@ -47,18 +47,73 @@ TEST_F(RenderCommandTest, HalfTheRateGivesHalfTheFrames) {
     }
 }
 
-TEST_F(RenderCommandTest, StartOrderPlaysFromThereToTheSongsEnd) {
+// The bytes of frames [first, first + count) of a render.
+std::vector<uint8_t> framesOf(const WavFile& wav, size_t first, size_t count) {
+    return {wav.pcm.begin() + static_cast<std::ptrdiff_t>(first * 4),
+            wav.pcm.begin() + static_cast<std::ptrdiff_t>((first + count) * 4)};
+}
+
+TEST_F(RenderCommandTest, StartAndEndAreStretchesOfTheWholeRender) {
     const WavFile whole = render("");
-    // Order 1 is the second half; the wrap to order 0, before the start,
-    // ends the song as it would from the beginning.
-    const WavFile second = render("--start 1");
-    ASSERT_EQ(second.frames(), SongFrames / 2);
-    // The second order starts on a fresh row with new notes on every voice
-    // that sounds, but the first order's notes may still ring into it in
-    // the whole render: only the length and the sound are checked.
-    EXPECT_NE(second.pcm, std::vector<uint8_t>(second.pcm.size(), 0));
-    EXPECT_EQ(runTool(dir_, "render " + quoted(song_) + " --start 2 -o x.wav").exitCode, 1);
-    EXPECT_EQ(whole.frames(), SongFrames);
+    ASSERT_EQ(whole.frames(), SongFrames);
+    // Rows of 5292 frames: order 1 (the second pattern) begins at row 16 of
+    // the song, frame 84672; a time is the frame of its millisecond at
+    // 44100 Hz. Every stretch is the whole render's frames, to the bit,
+    // notes that ring on from before the start included.
+    struct Row {
+        const char* options;
+        size_t first;
+        size_t end;
+    };
+    const Row table[] = {
+        {"--start 1", 16 * RowFrames, SongFrames},
+        {"--start 1:8", 24 * RowFrames, SongFrames},
+        {"--start 0:3", 3 * RowFrames, SongFrames},
+        {"--start 0:01.5", 66150, SongFrames},
+        {"--start 2.001s", 88244, SongFrames},
+        {"--end 1", 0, 16 * RowFrames},
+        {"--start 0:4 --end 1:2", 4 * RowFrames, 18 * RowFrames},
+        {"--start 1.25s --end 0:03.000", 55125, 132300},
+    };
+    for (const Row& row : table) {
+        const WavFile stretch = render(row.options);
+        ASSERT_EQ(stretch.frames(), row.end - row.first) << row.options;
+        EXPECT_EQ(stretch.pcm, framesOf(whole, row.first, row.end - row.first)) << row.options;
+    }
+    // With --seconds the song plays on past its end as it loops.
+    const WavFile looped = render("--start 1:8 --seconds 1");
+    ASSERT_EQ(looped.frames(), 44100u);
+    EXPECT_EQ(framesOf(looped, 0, 8 * RowFrames), framesOf(whole, 24 * RowFrames, 8 * RowFrames));
+}
+
+TEST_F(RenderCommandTest, APositionTheSongLacksIsRefusedWithTheRangeAndNoFile) {
+    struct Row {
+        const char* options;
+        const char* line;
+    };
+    const Row table[] = {
+        {"--start 2", "--start 2:0: the song's orders are 0 to 1"},
+        {"--start 1:16", "--start 1:16: order 1 has rows 0 to 15"},
+        {"--start 0:04.000", "--start 0:04.000: past the song's end: it plays from 0:00.000 to "
+                             "0:03.839"},
+        {"--end 9s", "--end 0:09.000: past the song's end: it plays from 0:00.000 to 0:03.839"},
+        {"--start 1 --end 0:5", "--end 0:5: comes no later than --start 1:0"},
+    };
+    for (const Row& row : table) {
+        const fs::path out = dir_ / "refused.wav";
+        const ToolRun run =
+            runTool(dir_, "render " + quoted(song_) + " " + row.options + " -o " + quoted(out));
+        EXPECT_EQ(run.exitCode, 2) << row.options;
+        EXPECT_EQ(run.err, "korvanthe-xm: " + song_.string() + ": " + row.line + "\n");
+        EXPECT_FALSE(fs::exists(out)) << row.options;
+    }
+    for (const char* malformed : {"--start x", "--start 1:", "--start -1", "--start 1:2:3",
+                                  "--start 0:5.5", "--start 1.5", "--start 0:01.0001",
+                                  "--start 256", "--end 1s5"}) {
+        const ToolRun run = runTool(dir_, "render " + quoted(song_) + " " + malformed + " -o x.wav");
+        EXPECT_EQ(run.exitCode, 2) << malformed;
+        EXPECT_NE(run.err.find("takes ORDER, ORDER:ROW or a time"), std::string::npos) << run.err;
+    }
 }
 
 TEST_F(RenderCommandTest, RepeatPlaysOnAtTheRestartPosition) {

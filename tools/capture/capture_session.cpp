@@ -22,7 +22,6 @@ namespace korvanthe {
 
 namespace {
 
-constexpr double LongestSongSeconds = 3600;
 constexpr int64_t ProgressEverySeconds = 5;
 
 std::string framePath(const std::string& folder, int64_t frame) {
@@ -117,17 +116,9 @@ double songSeconds(const std::string& songPath) {
     if (module == nullptr) {
         return 0;
     }
-    int64_t frames = 0;
-    const int64_t longest = static_cast<int64_t>(LongestSongSeconds * CaptureSampleRate);
-    if (startOfflineRender(module, CaptureSampleRate, true)) {
-        OfflineBlock block{};
-        while (frames < longest && renderOfflineBlock(&block)) {
-            frames += block.frames;
-        }
-        stopOfflineRender();
-    }
+    const SongLength length = measureSongLength(module, CaptureSampleRate, 1);
     freeModule(module);
-    return static_cast<double>(frames) / CaptureSampleRate;
+    return static_cast<double>(std::max<int64_t>(length.frames, 0)) / CaptureSampleRate;
 }
 
 bool runCapture(CaptureSession& session) {

@@ -183,10 +183,10 @@ int runInfoCommand(const CommandArguments& arguments) {
     if (module == nullptr) {
         return reportFileError(path, reason);
     }
-    SongLength length{};
-    if (!measureSongFile(path, PlaybackOptions{}, length, reason)) {
+    const SongLength length = measureSong(module, PlaybackOptions{});
+    if (length.frames < 0) {
         freeModule(module);
-        return reportFileError(path, reason);
+        return reportFileError(path, "cannot allocate the render buffers");
     }
     if (json) {
         printJson(path, *module, report, length);

@@ -1,22 +1,22 @@
 // korvanthe-xm play FILE [options]: plays a song live through the default
 // device. On a terminal it keeps one line up to date with the order and row
-// heard now (the block stamps, as the demo reads them) and the time heard
-// (the frames the device has played, less its output latency where it can
-// tell it). Ends once the song's end has been heard (where `render` finds
-// it), or on q, Escape or Ctrl-C.
+// heard now, the time heard and whether it is paused or looping, and takes
+// keys that move about in the song, every move exact (what sounds after it is
+// what the song plays there from its start). Ends once the song's end has been
+// heard (where `render` finds it), or on q, Escape or Ctrl-C.
 #include <algorithm>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "audio/block_streaming.h"
+#include "audio/output_settings.h"
 #include "audio/player.h"
-#include "platform/audio_output.h"
+#include "host/quit_request.h"
 #include "platform/clock.h"
 #include "tools/xm/commands.h"
+#include "tools/xm/play_keys.h"
 #include "tools/xm/playback_options.h"
-#include "tools/xm/quit_keys.h"
 #include "tools/xm/song_playback.h"
 
 namespace korvanthe {
@@ -30,36 +30,16 @@ namespace {
 // moves on would show every row a whole poll late.
 constexpr uint32_t PollMilliseconds = 2;
 
-volatile std::sig_atomic_t interrupted = 0;
+constexpr int64_t SkipSeconds = 5;
 
-void onInterrupt(int) {
-    interrupted = 1;
-}
+constexpr const char* KeysHelp = "keys: Space pause, Left/Right 5 s back/on, Page Up/Up and Page "
+                                 "Down/Down the previous/next order,\n"
+                                 "      Home the start, l loop the pattern (again: stop), a/b the "
+                                 "loop's start/end here, q/Escape quit\n";
 
 int usageError(const std::string& message) {
     return reportUsageError(message, playCommand);
 }
-
-// Frames the device has played since the song started, as far as heard. The stamps' song
-// time would do as well were it not summed from whole milliseconds per mixer
-// run, which falls behind the sound by up to a few percent.
-int64_t framesPlayed() {
-    uint64_t bytes = 0;
-    return audioPlayPositionBytes(&bytes) ? static_cast<int64_t>(bytes / 4) : 0;
-}
-
-// The line a person sees while the song plays.
-struct StatusLine {
-    bool shown = false;
-
-    void update(const BlockStamp& heard, int64_t frames, int32_t rate, const std::string& total) {
-        const std::string time = songTime(frames, rate, SongTimeDigits::Tenths);
-        std::printf("\rorder %3d  row %3d  %s / %s ", heard.order, heard.row, time.c_str(),
-                    total.c_str());
-        std::fflush(stdout);
-        shown = true;
-    }
-};
 
 struct PlayOptions {
     std::string input;
@@ -85,35 +65,159 @@ int parsePlayArguments(const CommandArguments& arguments, PlayOptions& options) 
     return options.input.empty() ? usageError("no FILE given") : 0;
 }
 
+// The song being played and what the keys have made of it.
+struct Session {
+    Module* song;
+    const SongMap* map;
+    int32_t rate;
+    bool terminal;
+    int64_t loopFrom = -1; // a: -1 until set
+    int64_t loopTo = -1;   // b
+    bool over = false;     // the end was reached by a move
+};
+
+// Song time as the status line shows it.
+std::string timeOf(const Session& session, int64_t frame) {
+    return songTime(frame, session.rate, SongTimeDigits::Tenths);
+}
+
+void moveTo(Session& session, int64_t frame) {
+    if (frame >= session.map->endFrame) {
+        session.over = true; // on past the end: the song is over
+        return;
+    }
+    seekPlayback(session.song, std::max<int64_t>(frame, 0));
+}
+
+void loopBetween(Session& session, int64_t from, int64_t to) {
+    if (to > from) {
+        loopPlayback(session.song, from, to);
+    }
+}
+
+// The order entry before the one playing at frame, as the song played them.
+int64_t previousEntry(const SongMap& map, int64_t frame) {
+    int64_t first = 0;
+    int64_t end = 0;
+    if (!orderStretchAt(map, frame, &first, &end) || first == 0) {
+        return 0;
+    }
+    orderStretchAt(map, first - 1, &first, &end);
+    return first;
+}
+
+void act(Session& session, PlayKey key, int64_t heard) {
+    const SongMap& map = *session.map;
+    const int64_t skip = int64_t{session.rate} * SkipSeconds;
+    int64_t first = 0;
+    int64_t end = 0;
+    switch (key) {
+    case PlayKey::Pause:
+        pausePlayback(!playbackPaused());
+        break;
+    case PlayKey::Back:
+        moveTo(session, heard - skip);
+        break;
+    case PlayKey::Forward:
+        moveTo(session, heard + skip);
+        break;
+    case PlayKey::PreviousOrder:
+        moveTo(session, previousEntry(map, heard));
+        break;
+    case PlayKey::NextOrder:
+        if (orderStretchAt(map, heard, &first, &end)) {
+            moveTo(session, end);
+        }
+        break;
+    case PlayKey::Start:
+        moveTo(session, 0);
+        break;
+    case PlayKey::LoopPattern:
+        if (playbackLooping()) {
+            stopLoopingPlayback();
+            session.loopFrom = session.loopTo = -1;
+        } else if (orderStretchAt(map, heard, &first, &end)) {
+            session.loopFrom = first;
+            session.loopTo = end;
+            loopBetween(session, first, end);
+        }
+        break;
+    case PlayKey::LoopFrom:
+        session.loopFrom = heard;
+        loopBetween(session, session.loopFrom, session.loopTo);
+        break;
+    case PlayKey::LoopTo:
+        session.loopTo = heard;
+        session.loopFrom = std::max<int64_t>(session.loopFrom, 0);
+        loopBetween(session, session.loopFrom, session.loopTo);
+        break;
+    case PlayKey::Help:
+        if (session.terminal) {
+            std::printf("\n%s", KeysHelp);
+        }
+        break;
+    case PlayKey::Quit:
+    case PlayKey::None:
+        break;
+    }
+}
+
+// The line a person sees while the song plays.
+void showStatus(const Session& session, const HeardPosition& heard, const std::string& total) {
+    std::string state;
+    int64_t from = 0;
+    int64_t to = 0;
+    if (playbackPaused()) {
+        state += "  paused";
+    }
+    if (playbackLooping(&from, &to)) {
+        state += "  looping " + timeOf(session, from) + "-" + timeOf(session, to);
+    }
+    std::printf("\rorder %3d  row %3d  %s / %s%s\033[K", heard.stamp.order, heard.stamp.row,
+                timeOf(session, heard.songFrame).c_str(), total.c_str(), state.c_str());
+    std::fflush(stdout);
+}
+
 // Plays the loaded song until it ends or is stopped.
-void playUntilEnd(Module* song, const SongLength& length, int32_t rate) {
-    const bool terminal = isTerminal(stdout);
-    const std::string total =
-        length.ended ? songTime(length.frames, rate, SongTimeDigits::Tenths) : "?";
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-    StatusLine status;
+void playUntilEnd(Session& session, int64_t startFrame) {
+    const SongMap& map = *session.map;
+    const std::string total = map.ended ? timeOf(session, map.endFrame) : "?";
+    bool shown = false;
     {
-        QuitKeys keys;
-        while (!interrupted && !keys.quitKeyTyped()) {
-            const int64_t played = framesPlayed();
-            // Once the device has taken the song's last frame, the song is over.
-            if (length.ended && played >= length.frames) {
+        PlayKeys keys;
+        if (keys.active() && session.terminal) {
+            std::printf("%s", KeysHelp);
+        }
+        while (!quitRequested() && !session.over) {
+            HeardPosition heard = heardPosition();
+            if (!heard.known) {
+                heard.songFrame = startFrame;
+            }
+            // Once the device plays the song's last frame, the song is over.
+            if (map.ended && heard.known && !playbackLooping() &&
+                heard.songFrame >= map.endFrame - 1) {
                 break;
             }
-            if (terminal) {
-                BlockStamp heard = audibleStamp(song);
+            const PlayKey key = keys.next();
+            if (key == PlayKey::Quit) {
+                break;
+            }
+            if (key != PlayKey::None) {
+                act(session, key, heard.songFrame);
+            }
+            if (session.terminal) {
                 // The block that holds the song's last frames already says
                 // where the song goes on after them.
-                if (length.ended && heard.elapsedMs > length.lastStamp.elapsedMs) {
-                    heard = length.lastStamp;
+                if (map.ended && heard.songFrame >= map.endFrame - outputSettings.blockFrames) {
+                    heard.stamp = map.endStamp;
                 }
-                status.update(heard, played, rate, total);
+                showStatus(session, heard, total);
+                shown = true;
             }
             platformSleep(PollMilliseconds);
         }
     }
-    if (status.shown) {
+    if (shown) {
         std::printf("\n");
     }
 }
@@ -135,17 +239,31 @@ int runPlayCommand(const CommandArguments& arguments) {
         freeModule(song);
         return reportFileError(path, reason);
     }
-    // Rendered once before the sound starts, to know where it ends.
-    SongLength length{};
-    if (!measureSongFile(path, playback, length, reason)) {
+    installQuitSignalHandlers();
+    // Mapped before the device opens (at the rate it will open at): where the
+    // song ends, and where --start is; muted channels are part of the map.
+    hookLivePlayback(song, playback);
+    configureOutput(playback.sampleRate);
+    const SongMap* map = mapPlayback(song, playback.repeats);
+    int64_t startFrame = 0;
+    const PositionRefusal refusal =
+        map != nullptr ? songPositionFrame(*map, *song, playback.start, &startFrame)
+                       : PositionRefusal::None;
+    if (map == nullptr || refusal != PositionRefusal::None) {
+        if (map != nullptr) {
+            reportFileError(path, positionRefusalLine(*map, *song, playback, refusal));
+        }
+        unhookLivePlayback(song);
         freeModule(song);
-        return reportFileError(path, reason);
+        return map != nullptr ? ExitUsageError : reportFileError(path, "cannot map the song");
     }
+    Session session{song, map, playback.sampleRate, isTerminal(stdout)};
     if (!openAudio(playback.sampleRate)) {
+        unhookLivePlayback(song);
         freeModule(song);
         return reportFileError(path, "no audio device to play on");
     }
-    hookLivePlayback(song, playback);
+    seekPlayback(song, startFrame);
     if (!playModule(song)) {
         unhookLivePlayback(song);
         freeModule(song);
@@ -153,15 +271,16 @@ int runPlayCommand(const CommandArguments& arguments) {
         return reportFileError(path, "the audio device did not start playing");
     }
     std::printf("%s: %d channels, %s at %d Hz\n", path.c_str(), song->channelCount,
-                length.ended ? songTime(length.frames, playback.sampleRate).c_str()
-                             : "no end found, plays until stopped",
+                map->ended ? songTime(map->endFrame, playback.sampleRate).c_str()
+                           : "no end found, plays until stopped",
                 playback.sampleRate);
     std::fflush(stdout);
-    playUntilEnd(song, length, playback.sampleRate);
+    playUntilEnd(session, startFrame);
     stopModule(song);
     unhookLivePlayback(song);
     freeModule(song);
     closeAudio();
+    endWithQuitSignal();
     return 0;
 }
 
@@ -174,12 +293,23 @@ const XmCommand playCommand = {
     "Plays the song live through the default audio device (SDL_AUDIODRIVER=disk\n"
     "SDL_DISKAUDIOFILE=OUT.raw writes the raw sound to a file instead) until it ends\n"
     "as render finds it, or q, Escape or Ctrl-C stop it. On a terminal one line shows\n"
-    "the order and row heard now and the time heard.\n",
+    "the order and row heard now, the time heard and whether it is paused or looping,\n"
+    "and keys move about in the song; every move is exact: what sounds after it is\n"
+    "what the song plays there when played from its start.\n"
+    "  Space               pause and go on\n"
+    "  Left, Right         5 seconds back, 5 seconds on\n"
+    "  Page Up, Up         the previous order entry (as the song played them)\n"
+    "  Page Down, Down     the next order entry\n"
+    "  Home                the start\n"
+    "  l                   loop the pattern heard now; again: stop looping\n"
+    "  a, b                the loop's start, the loop's end: here\n"
+    "  h, ?                the keys\n"
+    "  q, Escape           quit\n",
     "",
     true,
     "korvanthe-xm play song.xm\n"
-    "korvanthe-xm play song.xm --start 8 --repeat 2\n"
-    "korvanthe-xm play song.xm --mute 2,4\n",
+    "korvanthe-xm play song.xm --start 8:16 --repeat 2\n"
+    "korvanthe-xm play song.xm --start 1:23.5 --mute 2,4\n",
     runPlayCommand,
 };
 

@@ -6,8 +6,10 @@ namespace korvanthe {
 
 const char* const PlaybackOptionsHelp =
     "  --rate HZ          output rate, 8000 to 192000 (default 44100)\n"
-    "  --start ORDER      start at this order entry; 0 is the first (as the status\n"
-    "                     line and the positions show orders)\n"
+    "  --start POS        start there, exactly as the song plays there from its start:\n"
+    "                     ORDER or ORDER:ROW (the first time the song reaches it; 0\n"
+    "                     is the first, as the status line shows them), or a time,\n"
+    "                     M:SS.s or S.ss followed by s (1:23.5, 83.5s)\n"
     "  --repeat N         play the song N times (default once); each time after the\n"
     "                     first goes on where the song does: at its restart position\n"
     "  --mute LIST        silence channels, numbered from 1: e.g. 2 or 1,3-5\n"
@@ -32,11 +34,7 @@ int takePlaybackOption(const CommandArguments& arguments, size_t& index, Playbac
         }
         options.sampleRate = static_cast<int32_t>(number);
     } else if (word == "--start") {
-        if (!parseWholeNumber(value, 0, OrderTableSize - 1, number)) {
-            return reportUsageError(
-                "--start takes an order entry from 0 to 255, not \"" + value + "\"", command);
-        }
-        options.startOrder = static_cast<int32_t>(number);
+        return takePositionValue(word, value, options.start, command);
     } else if (word == "--repeat") {
         if (!parseWholeNumber(value, 1, MostRepeats, number)) {
             return reportUsageError("--repeat takes 1 to 1000 times, not \"" + value + "\"",
@@ -102,12 +100,33 @@ bool parseChannelList(const std::string& text, uint32_t& channels) {
     return true;
 }
 
-bool playbackOptionsFit(const Module& song, const PlaybackOptions& options, std::string& reason) {
-    if (options.startOrder > 0 && options.startOrder >= song.songLength) {
-        reason = "--start " + std::to_string(options.startOrder) +
-                 " is past the last order entry (" + std::to_string(song.songLength - 1) + ")";
-        return false;
+int takePositionValue(const std::string& option, const std::string& value, SongPosition& position,
+                      const XmCommand& command) {
+    if (!parseSongPosition(value, position)) {
+        return reportUsageError(option + " takes ORDER, ORDER:ROW or a time such as 1:23.5 or "
+                                         "83.5s, not \"" +
+                                    value + "\"",
+                                command);
     }
+    return 0;
+}
+
+std::string positionRefusalLine(const SongMap& map, const Module& song,
+                                const PlaybackOptions& options, PositionRefusal refusal) {
+    int64_t frame = 0;
+    const bool startRefused =
+        !options.hasEnd || songPositionFrame(map, song, options.start, &frame) != PositionRefusal::None;
+    const SongPosition& position = startRefused ? options.start : options.end;
+    const char* option = startRefused ? "--start " : "--end ";
+    if (!startRefused && songPositionFrame(map, song, options.end, &frame) == PositionRefusal::None) {
+        return std::string(option) + describeSongPosition(position) + ": comes no later than --start " +
+               describeSongPosition(options.start);
+    }
+    return std::string(option) + describeSongPosition(position) + ": " +
+           describePositionRefusal(map, song, position, refusal);
+}
+
+bool playbackOptionsFit(const Module& song, const PlaybackOptions& options, std::string& reason) {
     const int channelCount = song.channelCount < MaxChannels ? song.channelCount : MaxChannels;
     const uint32_t named = options.muted | options.solo;
     for (int channel = channelCount; channel < MaxChannels; ++channel) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "audio/song_map.h"
+#include "audio/song_position.h"
 #include "module/module.h"
 #include "tools/xm/commands.h"
 
@@ -18,7 +20,9 @@ constexpr int32_t MostRepeats = 1000;
 
 struct PlaybackOptions {
     int32_t sampleRate = DefaultRate;
-    int32_t startOrder = 0; // order entry as the positions log and play show it (0 first)
+    SongPosition start;  // where the song starts (order 0, row 0 unless --start)
+    bool hasEnd = false; // render --end
+    SongPosition end;
     int32_t repeats = 1;    // times the song plays through
     uint32_t muted = 0;     // bit i: channel i + 1, as trackers number channels
     uint32_t solo = 0;      // nonzero: only these channels sound
@@ -43,8 +47,20 @@ int takePlaybackOption(const CommandArguments& arguments, size_t& index, Playbac
 // including channels outside 1..32.
 bool parseChannelList(const std::string& text, uint32_t& channels);
 
-// Whether the options fit the song: a start order within its order list and
-// channels it has. False with a one-line reason.
+// Whether the options fit the song: channels it has. False with a one-line
+// reason. (Whether the song has the start and end positions only its map can
+// tell: startSongRender refuses those.)
 bool playbackOptionsFit(const Module& song, const PlaybackOptions& options, std::string& reason);
+
+// The one line that says which of the options' positions the song does not
+// have and what it has instead ("--start 9:0: order 9 is not in the song:
+// its orders are 0 to 7").
+std::string positionRefusalLine(const SongMap& map, const Module& song,
+                                const PlaybackOptions& options, PositionRefusal refusal);
+
+// Reads a position option's value (audio/song_position.h) into position;
+// gives 0 or the exit code of a usage error.
+int takePositionValue(const std::string& option, const std::string& value, SongPosition& position,
+                      const XmCommand& command);
 
 } // namespace korvanthe

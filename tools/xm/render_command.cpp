@@ -1,14 +1,14 @@
 // korvanthe-xm render FILE... -o OUT: renders songs through the block
 // renderer, as fast as the CPU allows, into 16-bit stereo WAV files. Without
-// --seconds a song stops where it ends (the first time playback would go
-// back to a position already played, other than through a pattern loop),
-// and after 30 minutes at the latest.
+// --seconds or --end a song stops where it ends (the first time playback
+// would go back to a position already played, other than through a pattern
+// loop), and after 30 minutes at the latest.
 //
-// The song is rendered twice: once to find its length, then into the file.
-// The header so goes out first with its final sizes, and the output needs no
-// seek: standard output and pipes take it like a file. Rendering is exact
-// and fast (a few minutes of song take a tenth of a second), so both passes
-// give the same frames.
+// The song is played twice: once unheard, to map it (where it ends, where
+// each row begins), then into the file. The header so goes out first with
+// its final sizes, and the output needs no seek: standard output and pipes
+// take it like a file. Both passes run the same replayer, so they agree to
+// the frame; a --start is that frame of the whole render, bit for bit.
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -57,13 +57,21 @@ int parseRenderArguments(const CommandArguments& arguments, RenderOptions& optio
             }
             continue;
         }
-        if (word == "-o" || word == "--output" || word == "--positions" || word == "--seconds") {
+        if (word == "-o" || word == "--output" || word == "--positions" || word == "--seconds" ||
+            word == "--end") {
             if (i + 1 >= arguments.size()) {
                 return usageError(word + " needs a value");
             }
             const std::string& value = arguments[++i];
             if (word == "--positions") {
                 options.positions = value;
+            } else if (word == "--end") {
+                if (const int usage =
+                        takePositionValue(word, value, options.playback.end, renderCommand);
+                    usage != 0) {
+                    return usage;
+                }
+                options.playback.hasEnd = true;
             } else if (word == "--seconds") {
                 char* end = nullptr;
                 errno = 0;
@@ -91,6 +99,9 @@ int parseRenderArguments(const CommandArguments& arguments, RenderOptions& optio
     }
     if (options.seconds > 0 && options.playback.repeats > 1) {
         return usageError("--seconds and --repeat cannot be used together");
+    }
+    if (options.seconds > 0 && options.playback.hasEnd) {
+        return usageError("--seconds and --end cannot be used together");
     }
     if (options.inputs.size() > 1) {
         if (options.output == "-") {
@@ -123,20 +134,20 @@ int renderSong(Module* song, const std::string& input, const std::string& output
     const PlaybackOptions& playback = options.playback;
     const int32_t rate = playback.sampleRate;
     const bool untilSongEnd = options.seconds == 0;
-    int64_t frames = 0;
-    bool ended = true;
-    if (untilSongEnd) {
-        SongLength length{};
-        std::string reason;
-        if (!measureSongFile(input, playback, length, reason)) {
-            return reportFileError(input, reason);
-        }
-        frames = length.frames;
-        ended = length.ended;
-    } else {
-        frames = std::llround(options.seconds * rate);
+    // Started first: a position the song does not have is refused before any
+    // file is made.
+    std::string reason;
+    int refused = 0;
+    if (!startSongRender(song, playback, untilSongEnd, reason, refused)) {
+        reportFileError(input, reason);
+        return refused;
     }
+    const OfflineStretch stretch = offlineStretch();
+    const bool ended = playback.hasEnd || !untilSongEnd || offlineSongMap().ended;
+    const int64_t frames = stretch.endFrame >= 0 ? stretch.endFrame - stretch.firstFrame
+                                                 : std::llround(options.seconds * rate);
     if (!wavFramesFit(static_cast<uint64_t>(frames))) {
+        stopSongRender();
         return reportFileError(output, wavTooLongReason(rate));
     }
 
@@ -144,14 +155,13 @@ int renderSong(Module* song, const std::string& input, const std::string& output
     errno = 0;
     if (!options.positions.empty() &&
         (log.file = std::fopen(options.positions.c_str(), "w")) == nullptr) {
+        stopSongRender();
         return reportFileError(options.positions, "cannot create: " + lastError("open failed"));
     }
     WavWriter wav;
     if (!wav.open(output, rate, static_cast<uint64_t>(frames))) {
+        stopSongRender();
         return reportFileError(output == "-" ? "standard output" : output, wav.error());
-    }
-    if (!startSongRender(song, playback, untilSongEnd)) {
-        return reportFileError(input, "cannot allocate the render buffers");
     }
     const bool showProgress = isTerminal(stderr);
     const int64_t progressFrames = int64_t{rate} * ProgressEverySeconds;
@@ -264,6 +274,7 @@ const XmCommand renderCommand = {
     "  -o, --output OUT   the WAV file; - for standard output; with several FILEs (or\n"
     "                     ending in /) a folder, made when missing, that gets NAME.wav\n"
     "                     for each\n"
+    "  --end POS          stop at this position (as --start takes it) instead\n"
     "  --seconds S        render exactly S seconds instead, looping as the song does\n"
     "  --positions LOG    write one line per block (about 20 ms): elapsedMs order row\n",
     true,

@@ -13,9 +13,7 @@ namespace {
 struct SongPlayback {
     Module* song;             // the hooked song; null when none is
     TickHandler replayerTick; // the handler the loader stored
-    int32_t startOrder;
-    bool startPending; // the first tick is still to come
-    uint32_t silenced; // bit i: channel i
+    uint32_t silenced;        // bit i: channel i
     bool rendering;    // an offline render runs
 };
 
@@ -38,14 +36,6 @@ void silenceVoice(Voice& voice) {
 }
 
 void playbackTick(Module* module) {
-    if (playback.startPending) {
-        playback.startPending = false;
-        if (playback.startOrder > 0) {
-            // Entered as a jump would enter it, so the first row tick plays it.
-            module->nextOrder = playback.startOrder;
-            module->nextRow = 0;
-        }
-    }
     playback.replayerTick(module);
     if (playback.silenced == 0) {
         return;
@@ -61,8 +51,6 @@ void playbackTick(Module* module) {
 void hook(Module* song, const PlaybackOptions& options) {
     playback.song = song;
     playback.replayerTick = song->tickHandler;
-    playback.startOrder = options.startOrder;
-    playback.startPending = true;
     playback.silenced = silencedChannels(options);
     if (playback.replayerTick != nullptr) {
         song->tickHandler = playbackTick;
@@ -78,17 +66,32 @@ void unhook() {
 
 } // namespace
 
-int64_t longestSongFrames(const PlaybackOptions& options) {
-    return int64_t{options.sampleRate} * LongestSongSeconds * options.repeats;
-}
-
-bool startSongRender(Module* song, const PlaybackOptions& options, bool watchSongEnd) {
+bool startSongRender(Module* song, const PlaybackOptions& options, bool untilSongEnd,
+                     std::string& reason, int& exitCode) {
     stopSongRender();
-    if (song == nullptr || !startOfflineRender(song, options.sampleRate, watchSongEnd,
-                                               options.repeats, options.startOrder)) {
+    if (song == nullptr) {
+        reason = "no song";
+        exitCode = ExitFileError;
         return false;
     }
+    // Hooked first: the song's map, made as the render starts, is of the song
+    // as it plays with its channels muted.
     hook(song, options);
+    bool started = false;
+    const PositionRefusal refusal = startOfflineRenderBetween(
+        song, options.sampleRate, options.repeats, options.start,
+        options.hasEnd ? &options.end : nullptr, untilSongEnd, &started);
+    if (!started) {
+        if (refusal != PositionRefusal::None) {
+            reason = positionRefusalLine(offlineSongMap(), *song, options, refusal);
+            exitCode = ExitUsageError;
+        } else {
+            reason = "cannot allocate the render buffers";
+            exitCode = ExitFileError;
+        }
+        unhook();
+        return false;
+    }
     playback.rendering = true;
     return true;
 }
@@ -106,36 +109,7 @@ void stopSongRender() {
 }
 
 SongLength measureSong(Module* song, const PlaybackOptions& options) {
-    const int64_t limit = longestSongFrames(options);
-    if (!startSongRender(song, options, true)) {
-        return SongLength{-1, false, {}};
-    }
-    int64_t frames = 0;
-    OfflineBlock block{};
-    BlockStamp last{};
-    while (frames < limit && renderSongBlock(&block)) {
-        frames += block.frames;
-        last = block.stamp;
-    }
-    const bool ended = offlineSongEnded();
-    stopSongRender();
-    return SongLength{std::min(frames, limit), ended, last};
-}
-
-bool measureSongFile(const std::string& path, const PlaybackOptions& options, SongLength& length,
-                     std::string& reason) {
-    XmLoadReport report;
-    Module* copy = loadSongFile(path, report, reason);
-    if (copy == nullptr) {
-        return false;
-    }
-    length = measureSong(copy, options);
-    freeModule(copy);
-    if (length.frames < 0) {
-        reason = "cannot allocate the render buffers";
-        return false;
-    }
-    return true;
+    return measureSongLength(song, options.sampleRate, options.repeats);
 }
 
 void hookLivePlayback(Module* song, const PlaybackOptions& options) {
