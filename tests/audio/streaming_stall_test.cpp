@@ -11,6 +11,7 @@
 #include "audio/offline_render.h"
 #include "audio/player.h"
 #include "module/xm_loader.h"
+#include "tests/audio/live_reference.h"
 #include "tests/audio/streaming_harness.h"
 #include "tests/support/memory_file.h"
 #include "tools/xm_writer/xm_writer.h"
@@ -43,28 +44,9 @@ class StreamingStallTest : public testing::LiveAudioTest {
     return ::testing::AssertionSuccess();
 }
 
-bool sameStamp(const BlockStamp& a, const BlockStamp& b) {
-    return a.order == b.order && a.row == b.row && a.elapsedMs == b.elapsedMs;
-}
-
-// What the offline render gives for the first `count` blocks: their stamps
-// and sound.
-struct Reference {
-    std::vector<BlockStamp> stamps;
-    std::vector<std::vector<int16_t>> pcm;
-};
-
-Reference renderReference(Module& song, int32_t count) {
-    Reference reference;
-    EXPECT_TRUE(startOfflineRender(&song, testing::Rate, false));
-    OfflineBlock block{};
-    for (int32_t i = 0; i < count && renderOfflineBlock(&block); ++i) {
-        reference.stamps.push_back(block.stamp);
-        reference.pcm.emplace_back(block.pcm, block.pcm + 2 * block.frames);
-    }
-    stopOfflineRender();
-    return reference;
-}
+using testing::Reference;
+using testing::renderReference;
+using testing::sameStamp;
 
 TEST_F(StreamingStallTest, EveryShortStallAnywhereInTheRingIsMadeUpAtOnce) {
     // Stalls of 1 to 10 blocks, each beginning at every block of the ring:
@@ -100,31 +82,12 @@ TEST_F(StreamingStallTest, EveryShortStallAnywhereInTheRingIsMadeUpAtOnce) {
     }
 }
 
-// One note a row, every row higher, so each block sounds unlike the others.
-XmSong risingSong() {
-    XmSong song;
-    song.channelCount = 1;
-    song.defaultSpeed = 3;
-    song.defaultBpm = 125;
-    song.orders = {0, 0, 0, 0};
-    XmSample sine = XmSample::sine16(60, 300);
-    sine.loop = XmLoop::Forward;
-    sine.loopLength = 300;
-    song.instruments.push_back(XmInstrument::withSample(sine));
-    XmPattern& pattern = song.addPattern(64);
-    for (int row = 0; row < 64; ++row) {
-        pattern.at(row, 0) = {static_cast<uint8_t>(20 + row), 1, static_cast<uint8_t>(0x10 + row % 48),
-                              0, 0};
-    }
-    return song;
-}
-
 TEST_F(StreamingStallTest, AStallLongerThanTheRingKeepsSoundAndStampsTogether) {
     // The device has played every block of the ring once more than it was
     // fed: nothing can undo that. The block it plays when the thread looks
     // again stays what it holds, and its stamp says so; from the next block
     // on, the song goes on where the feed stood, with no block left out.
-    testing::ModulePtr loaded = testing::loadModuleFromBytes(writeXm(risingSong()));
+    testing::ModulePtr loaded = testing::loadModuleFromBytes(writeXm(testing::risingSong()));
     ASSERT_NE(loaded, nullptr);
     Module* song = loaded.get();
     const Reference reference = renderReference(*song, 400);
@@ -144,14 +107,14 @@ TEST_F(StreamingStallTest, AStallLongerThanTheRingKeepsSoundAndStampsTogether) {
     }
     EXPECT_EQ(staleSongBlock, 80) << "ring block 80 still holds what it was fed for block 80";
     ASSERT_TRUE(play(BlockFrames));
-    EXPECT_EQ(takeHeadlessAudioPlayed(), reference.pcm[static_cast<size_t>(staleSongBlock)])
+    EXPECT_EQ(takeHeadlessAudioPlayed(), reference.blockPcm[static_cast<size_t>(staleSongBlock)])
         << "the sound of the block played must be what its stamp describes";
     // Song blocks 130 on follow, one a block, sound and stamps.
     for (int64_t next = 130; next < 230; ++next) {
         EXPECT_TRUE(sameStamp(audibleStamp(song), reference.stamps[static_cast<size_t>(next)]))
             << "song block " << next;
         ASSERT_TRUE(play(BlockFrames));
-        ASSERT_EQ(takeHeadlessAudioPlayed(), reference.pcm[static_cast<size_t>(next)])
+        ASSERT_EQ(takeHeadlessAudioPlayed(), reference.blockPcm[static_cast<size_t>(next)])
             << "song block " << next;
     }
     stopModule(song);
