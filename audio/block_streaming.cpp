@@ -253,6 +253,21 @@ bool stopModule(Module* module) {
     return true;
 }
 
+void forgetModule(const Module* module) {
+    if (module == nullptr) {
+        return;
+    }
+    if (streaming.module == module || blockRenderer.currentModule == module) {
+        stopModule(const_cast<Module*>(module));
+    }
+    if (streaming.map.module == module) {
+        clearSongMap(streaming.map);
+    }
+    if (streaming.startModule == module) {
+        streaming.startModule = nullptr;
+    }
+}
+
 void refillStreaming() {
     uint64_t playedBytes = 0;
     // A device that cannot tell its position gets asked again next poll.

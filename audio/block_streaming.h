@@ -66,6 +66,11 @@ bool playModule(Module* module);
 // module (and does nothing then). First thread.
 bool stopModule(Module* module);
 
+// For a module about to be freed: stops playback (stopModule) when it plays
+// or is being rendered, and forgets a map or a chosen start that refer to it.
+// Anything else that plays goes on. First thread.
+void forgetModule(const Module* module);
+
 // The streaming thread's body: polls the play position every 5 ms and
 // renders each block the device has left behind.
 void streamThread();

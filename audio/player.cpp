@@ -101,6 +101,10 @@ void playerStopLooping() {
     stopLoopingPlayback();
 }
 
+bool playerLooping(int64_t* from, int64_t* to) {
+    return playbackLooping(from, to);
+}
+
 void playerPause(bool paused) {
     pausePlayback(paused);
 }

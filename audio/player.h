@@ -61,6 +61,9 @@ PositionRefusal playerSeek(const SongPosition& position);
 PositionRefusal playerLoop(const SongPosition& from, const SongPosition& to);
 void playerStopLooping();
 
+// Whether a loop is in force, and its frames.
+bool playerLooping(int64_t* from = nullptr, int64_t* to = nullptr);
+
 // Holds the sound and the position (true) or lets them go on (false).
 void playerPause(bool paused);
 bool playerPaused();

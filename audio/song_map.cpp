@@ -38,6 +38,7 @@ void observeRow(const Module* module, bool enteredOrder, void* context) {
     if (first < 0) {
         first = frame;
     }
+    builder->map->rowEntries.push_back(frame);
     if (enteredOrder) {
         builder->map->orderEntries.push_back(frame);
     }
@@ -83,6 +84,8 @@ bool buildSongMap(SongMap& map, Module* module, int32_t repeats, bool withKeyfra
             saveReplayState(*module, map.keyframes.back());
         }
         skipSongBlock();
+        map.blockStamps.push_back(BlockStamp{static_cast<uint8_t>(module->order),
+                                             static_cast<uint8_t>(module->row), module->elapsedMs});
         if (songEndReached(builder.watch)) {
             map.ended = true;
             map.endFrame = std::min(limit, blockStart + builder.watch.endFrame);
@@ -105,6 +108,8 @@ void clearSongMap(SongMap& map) {
     map.endStamp = BlockStamp{};
     std::vector<int64_t>().swap(map.rowFrames);
     std::vector<int64_t>().swap(map.orderEntries);
+    std::vector<int64_t>().swap(map.rowEntries);
+    std::vector<BlockStamp>().swap(map.blockStamps);
     std::vector<ReplayState>().swap(map.keyframes);
 }
 
@@ -199,6 +204,21 @@ bool orderStretchAt(const SongMap& map, int64_t frame, int64_t* firstFrame, int6
     *firstFrame = *(next - 1);
     *endFrame = next != map.orderEntries.end() ? *next : map.endFrame;
     return true;
+}
+
+RowNeighbours rowsAround(const SongMap& map, int64_t frame) {
+    RowNeighbours rows{-1, -1, -1};
+    const auto after = std::upper_bound(map.rowEntries.begin(), map.rowEntries.end(), frame);
+    if (after != map.rowEntries.end()) {
+        rows.next = *after;
+    }
+    if (after != map.rowEntries.begin()) {
+        rows.current = *(after - 1);
+        if (after - 1 != map.rowEntries.begin()) {
+            rows.previous = *(after - 2);
+        }
+    }
+    return rows;
 }
 
 int64_t framesOfMilliseconds(int64_t milliseconds, int32_t sampleRate) {

@@ -36,6 +36,9 @@ struct SongMap {
     bool ended;                // false: no end within LongestSongSeconds x repeats
     BlockStamp endStamp;       // order, row and elapsedMs where it ends
     std::vector<int64_t> rowFrames;     // [order x 256 + row]: first frame, -1 never reached
+    std::vector<BlockStamp> blockStamps; // song block by song block up to the end: the stamp
+                                         // each carries when played (what is heard in it)
+    std::vector<int64_t> rowEntries;    // every frame at which a row begins, ascending
     std::vector<int64_t> orderEntries;  // every frame at which the song enters an order entry
                                         // (the start, the next entry, a jump, a break, the
                                         // wrap), ascending
@@ -89,6 +92,16 @@ std::string describePositionRefusal(const SongMap& map, const Module& module,
 // it was entered (the latest order entry at or before frame) to the next
 // entry (or the song's end). False outside the song.
 bool orderStretchAt(const SongMap& map, int64_t frame, int64_t* firstFrame, int64_t* endFrame);
+
+// The first frame of the row the song plays at `frame` (the latest row
+// entry at or before it), and of the rows before and after it; -1 where
+// there is none (before the first row, after the last).
+struct RowNeighbours {
+    int64_t previous;
+    int64_t current;
+    int64_t next;
+};
+RowNeighbours rowsAround(const SongMap& map, int64_t frame);
 
 // Frames and milliseconds at the map's rate, rounded down.
 int64_t framesOfMilliseconds(int64_t milliseconds, int32_t sampleRate);

@@ -99,4 +99,38 @@ bool readRawRGB(const char* path, std::span<uint32_t> pixels, int width, int hei
     return opened && count == wanted && available >= count;
 }
 
+std::string pictureFileMismatch(const char* path, bool targa, int width, int height) {
+    bool opened = false;
+    const std::vector<uint8_t> bytes = readFileBytes(path, opened);
+    if (!opened) {
+        return "cannot be opened";
+    }
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (!targa) {
+        if (bytes.size() != pixels * 3) {
+            return "a " + std::to_string(width) + " x " + std::to_string(height) +
+                   " raw picture is " + std::to_string(pixels * 3) + " bytes; this file has " +
+                   std::to_string(bytes.size());
+        }
+        return "";
+    }
+    if (bytes.size() < TargaHeaderSize) {
+        return "too short for a Targa file";
+    }
+    const uint32_t fileWidth = readLittle16(bytes, TargaWidthOffset);
+    const uint32_t fileHeight = readLittle16(bytes, TargaHeightOffset);
+    const uint32_t depth = bytes[TargaDepthOffset];
+    if (depth != 24 && depth != 32) {
+        return "a Targa file of " + std::to_string(depth) + " bits a pixel, not 24 or 32";
+    }
+    if (fileWidth != static_cast<uint32_t>(width) || fileHeight != static_cast<uint32_t>(height)) {
+        return "a Targa file of " + std::to_string(fileWidth) + " x " + std::to_string(fileHeight) +
+               " pixels, not " + std::to_string(width) + " x " + std::to_string(height);
+    }
+    if (bytes.size() < TargaHeaderSize + pixels * (depth / 8)) {
+        return "the Targa file ends before its last pixel";
+    }
+    return "";
+}
+
 } // namespace korvanthe

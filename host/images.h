@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace korvanthe {
 
@@ -23,5 +24,12 @@ bool readTarga(const char* path, std::span<uint32_t> pixels);
 // missing or short file leaves the pixels it does not hold black. True when
 // the file held every pixel.
 bool readRawRGB(const char* path, std::span<uint32_t> pixels, int width, int height);
+
+// Why the file at `path` is not a picture of width x height as its reader
+// takes it, in a few words ("no such file", "a 512 x 256 raw picture is
+// 393216 bytes; this file has 1000", "a Targa file of 128 x 128 pixels, not
+// 256 x 256"); empty when it is one. For a tool that takes a changed picture
+// in only when it fits (author mode).
+std::string pictureFileMismatch(const char* path, bool targa, int width, int height);
 
 } // namespace korvanthe

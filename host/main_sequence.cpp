@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "audio/player.h"
+#include "host/author_mode.h"
 #include "host/data_files.h"
 #include "host/images.h"
 #include "host/quit_request.h"
@@ -124,6 +125,7 @@ bool waitBeforeTheSong() {
 // The player goes first (its thread stops), then the window with its
 // context, and only then the effects: no effect runs without a context.
 void shutDown(DemoEffects& effects) {
+    stopAuthorMode();
     playerStop();
     closeWindow();
     forgetPictures();
@@ -145,6 +147,16 @@ DemoFilePaths::DemoFilePaths() {
 }
 
 DemoFilePaths findDemoFiles(const DataFileLookup& lookup) {
+    if (!lookup.folder.empty()) {
+        // One folder, and nothing else: the show being made.
+        DemoFilePaths paths;
+        paths.song = (lookup.folder / songFileName).string();
+        paths.script = (lookup.folder / scriptFileName).string();
+        for (size_t i = 0; i < PictureFiles.size(); ++i) {
+            paths.pictures[i] = (lookup.folder / PictureFiles[i].fileName).string();
+        }
+        return paths;
+    }
     std::vector<std::string> names{songFileName, scriptFileName};
     for (const PictureFile& picture : PictureFiles) {
         names.push_back(picture.fileName);
@@ -205,7 +217,9 @@ bool startMainSequence(int& status, const MainSequenceHooks& hooks, const DataFi
     running.hooks = hooks;
     DemoEffects& effects = running.effects;
     effects = createEffects();
-    if (!createDisplay(DisplayWidth, DisplayHeight, DisplayBits, displayTitle, true)) {
+    const bool author = authorSettings().enabled;
+    // Author mode works in a window; Space still makes it fullscreen.
+    if (!createDisplay(DisplayWidth, DisplayHeight, DisplayBits, displayTitle, !author)) {
         destroyEffects(effects);
         status = ExitNoDisplay;
         return false;
@@ -220,7 +234,14 @@ bool startMainSequence(int& status, const MainSequenceHooks& hooks, const DataFi
     registerEffects(effects);
     resetAllEffects();
     loadScript(paths.script.c_str());
-    if (!waitBeforeTheSong()) {
+    if (author) {
+        // No second's wait: the author came to work on the show.
+        if (!startAuthorMode(paths)) {
+            shutDown(effects);
+            status = ExitBadStart;
+            return false;
+        }
+    } else if (!waitBeforeTheSong()) {
         shutDown(effects);
         status = ExitEnded;
         return false;
@@ -230,7 +251,11 @@ bool startMainSequence(int& status, const MainSequenceHooks& hooks, const DataFi
     // The entries at 0:0 fire before the first query, even before the song
     // is audible.
     callHook(running.hooks.beforeFrame, 0);
-    updateFrame(0, 0);
+    if (author) {
+        authorFrame();
+    } else {
+        updateFrame(0, 0);
+    }
     callHook(running.hooks.afterFrame, 0);
     running.framesDrawn = 1;
     return true;
@@ -243,12 +268,16 @@ bool stepMainSequence() {
     }
     const int64_t frame = running.framesDrawn;
     callHook(running.hooks.beforeFrame, frame);
-    // Two separate queries, order first: the pair may straddle a block
-    // boundary, and the timeline simply looks the pair up.
-    const int32_t order = playerCurrentOrder();
-    const int32_t row = playerCurrentRow();
-    logPosition(order, row);
-    updateFrame(order, row);
+    if (authorSettings().enabled) {
+        authorFrame();
+    } else {
+        // Two separate queries, order first: the pair may straddle a block
+        // boundary, and the timeline simply looks the pair up.
+        const int32_t order = playerCurrentOrder();
+        const int32_t row = playerCurrentRow();
+        logPosition(order, row);
+        updateFrame(order, row);
+    }
     callHook(running.hooks.afterFrame, frame);
     ++running.framesDrawn;
     return true;

@@ -70,6 +70,9 @@ struct DataFileLookup {
     bool report = false;
     // The name that starts each reported line.
     std::string programName = "korvanthe";
+    // Non-empty: every file is read from this folder and nowhere else
+    // (author mode's show folder).
+    std::filesystem::path folder;
 };
 
 // The paths of the song, the script and the pictures (in PictureFiles order).
@@ -93,6 +96,7 @@ bool loadPictures(const DemoFilePaths& paths = {});
 // Exit statuses of the sequence.
 inline constexpr int ExitEnded = 0;     // Escape, the close box or a quit signal
 inline constexpr int ExitNoDisplay = 1; // no window or context, at start or on a toggle
+inline constexpr int ExitBadStart = 2;  // author mode: a start position the song lacks
 
 // Start-up, frame loop and shutdown, each once; returns the exit status.
 // A window that cannot be opened has been reported by the window code

@@ -18,7 +18,10 @@ bool freeModule(Module* module) {
     // render is short, so spinning (not sleeping) is the quickest way out.
     while (renderInProgress.load(std::memory_order_acquire)) {
     }
-    stopModule(module);
+    // Only its own playback stops: freeing another song (one loaded to look
+    // at, or refused) leaves what plays alone (a safety choice; stopModule
+    // itself stops whatever plays). tests/audio/player_transport_test.cpp.
+    forgetModule(module);
 
     // Counts never exceed what was allocated, so a partly loaded module is
     // released by the same walk; entries past sampleCount are &emptySample.

@@ -141,7 +141,8 @@ extern Sample emptySample;
 extern Instrument emptyInstrument;
 
 // Releases a Module and everything it owns, in any state of loading.
-// Waits until no block is being rendered and stops playback first.
+// Waits until no block is being rendered, and stops playback first when it
+// is this module that plays (another song plays on).
 // First thread only. Returns false for null.
 bool freeModule(Module* module);
 

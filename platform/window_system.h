@@ -113,6 +113,10 @@ void platformSwapBuffers();
 // Backends that cannot ask anyone (headless) write the text to stderr.
 MessageBoxAnswer platformMessageBox(const char* text, const char* caption, MessageBoxStyle style);
 
+// Sets the title of the current window (and what the task bar shows for it).
+// Does nothing without a window.
+void platformSetWindowTitle(const char* title);
+
 // True when the backend switches the current window between fullscreen and
 // windowed use in place, keeping the window and the rendering context (and so
 // the textures): the fullscreen toggle then uses platformChangeDisplayMode and

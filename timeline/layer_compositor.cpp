@@ -7,7 +7,10 @@
 
 namespace korvanthe {
 
-void drawLayers() {
+namespace {
+
+// The pass; clock() is read once for each effect drawn.
+template <typename Clock> void drawWith(Clock clock) {
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -20,11 +23,20 @@ void drawLayers() {
             glClear(GL_DEPTH_BUFFER_BIT);
             // The clock wraps: the unsigned difference is the time since the
             // start, read afresh for each effect.
-            effect.elapsed =
-                static_cast<int32_t>(platformMilliseconds() - effectRegistry.effectStartTime[i]);
+            effect.elapsed = static_cast<int32_t>(clock() - effectRegistry.effectStartTime[i]);
             effect.render();
         }
     }
+}
+
+} // namespace
+
+void drawLayers() {
+    drawWith([] { return platformMilliseconds(); });
+}
+
+void drawLayersAt(uint32_t now) {
+    drawWith([now] { return now; });
 }
 
 } // namespace korvanthe

@@ -1,6 +1,8 @@
 // Draws the active effects layer by layer.
 #pragma once
 
+#include <cstdint>
+
 namespace korvanthe {
 
 inline constexpr int DrawnLayers = 32;
@@ -10,5 +12,9 @@ inline constexpr int DrawnLayers = 32;
 // `elapsed` = clock now minus its start time. Effects on other layers are
 // neither drawn nor timed. Does not swap. First thread, context current.
 void drawLayers();
+
+// drawLayers with one clock reading, `now`, for every effect drawn: for a
+// timeline that runs on the song's time (timeline/song_timeline.h).
+void drawLayersAt(uint32_t now);
 
 } // namespace korvanthe

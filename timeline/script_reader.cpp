@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "timeline/script_table.h"
 
@@ -138,12 +140,25 @@ ScanResult scanEntry(ScriptScanner& scanner, ScriptEntry& entry, char (&command)
 
 } // namespace
 
-int loadScript(const char* path) {
-    scriptTable.count = 0;
+namespace {
+
+// Formats one warning line the way every reader of the script prints it.
+template <typename... Args>
+void warn(std::vector<std::string>& warnings, const char* format, Args... args) {
+    char line[512];
+    std::snprintf(line, sizeof line, format, args...);
+    warnings.emplace_back(line);
+}
+
+} // namespace
+
+bool readScript(const char* path, ScriptTable& table, std::vector<std::string>& warnings) {
+    table.count = 0;
+    const size_t warningsBefore = warnings.size();
     std::FILE* file = std::fopen(path, "rb"); // CR counts as whitespace anyway
     if (file == nullptr) {
-        std::fprintf(stderr, "%s: warning: cannot open the script; the timeline is empty\n", path);
-        return 0;
+        warn(warnings, "%s: warning: cannot open the script; the timeline is empty", path);
+        return false;
     }
     ScriptScanner scanner{file, 1};
     bool anyText = false;
@@ -161,32 +176,37 @@ int loadScript(const char* path) {
         if (result == ScanMisfit) {
             // An entry cut short by the end of the file is named by its first line.
             int line = peekChar(scanner) == EOF ? entryLine : scanner.line;
-            std::fprintf(stderr, "%s:%d: warning: expected %s; the rest of the script is ignored\n",
-                         path, line, problem);
+            warn(warnings, "%s:%d: warning: expected %s; the rest of the script is ignored", path,
+                 line, problem);
             break;
         }
-        if (scriptTable.count == MaxScriptEntries) {
-            std::fprintf(stderr,
-                         "%s:%d: warning: more than %d entries; this one and the rest are "
-                         "ignored\n",
-                         path, entryLine, MaxScriptEntries);
+        if (table.count == MaxScriptEntries) {
+            warn(warnings, "%s:%d: warning: more than %d entries; this one and the rest are ignored",
+                 path, entryLine, MaxScriptEntries);
             break;
         }
         if (tooLong) {
-            std::fprintf(stderr,
-                         "%s:%d: warning: a name or command word longer than %d characters; "
-                         "entry skipped\n",
-                         path, entryLine, MaxWordLength);
+            warn(warnings,
+                 "%s:%d: warning: a name or command word longer than %d characters; entry skipped",
+                 path, entryLine, MaxWordLength);
             continue;
         }
         entry.event.command = commandCode(command);
         entry.fired = false;
-        scriptTable.entries[scriptTable.count++] = entry;
+        table.entries[table.count++] = entry;
     }
     std::fclose(file);
     if (!anyText) {
-        std::fprintf(stderr, "%s: warning: the script holds no entries; the timeline is empty\n",
-                     path);
+        warn(warnings, "%s: warning: the script holds no entries; the timeline is empty", path);
+    }
+    return warnings.size() == warningsBefore;
+}
+
+int loadScript(const char* path) {
+    std::vector<std::string> warnings;
+    readScript(path, scriptTable, warnings);
+    for (const std::string& line : warnings) {
+        std::fprintf(stderr, "%s\n", line.c_str());
     }
     return scriptTable.count;
 }

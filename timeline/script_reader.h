@@ -1,6 +1,11 @@
 // Reads the timeline script into the entry table.
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "timeline/script_table.h"
+
 namespace korvanthe {
 
 // Replaces the entry table with the entries of the text file at `path`, each
@@ -16,5 +21,11 @@ namespace korvanthe {
 //  - entries beyond the 260th are not stored.
 // Trailing whitespace after the last entry adds nothing. First thread.
 int loadScript(const char* path);
+
+// loadScript's reading into a table of the caller's, with the warning lines
+// (each "FILE:LINE: warning: ..." or "FILE: warning: ...") appended to
+// `warnings` instead of printed. True when there was nothing to warn about:
+// every byte of the file read into entries.
+bool readScript(const char* path, ScriptTable& table, std::vector<std::string>& warnings);
 
 } // namespace korvanthe

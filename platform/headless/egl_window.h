@@ -75,5 +75,6 @@ int headlessSwapCount();
 bool headlessWindowExists();
 bool headlessFullscreen(); // the display is in fullscreen use
 bool headlessCursorShown();
+const std::string& headlessWindowTitle(); // the last title set (the request's until then)
 
 } // namespace korvanthe

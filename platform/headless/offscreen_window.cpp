@@ -51,6 +51,7 @@ struct HeadlessWindowState {
     std::deque<WindowMessage> messages;
     std::vector<HeadlessBox> boxes;
     int swaps = 0;
+    std::string title;
 
     // The caller's choices.
     bool fullscreenAvailable = true;
@@ -165,6 +166,7 @@ WindowStep platformCreateWindow(const WindowRequest& request) {
         return WindowStep::CreateWindow;
     }
     state.windowExists = true;
+    state.title = request.title != nullptr ? request.title : "";
     if (failsAt(WindowStep::DeviceContext) || !openContextDevice()) {
         return WindowStep::DeviceContext;
     }
@@ -241,6 +243,16 @@ MessageBoxAnswer platformMessageBox(const char* text, const char* caption, Messa
     std::fprintf(stderr, "%s: %s\n", caption, text);
     state.boxes.push_back({text, caption, style});
     return style == MessageBoxStyle::StopYesNo ? state.questionAnswer : MessageBoxAnswer::Ok;
+}
+
+void platformSetWindowTitle(const char* title) {
+    if (state.windowExists && title != nullptr) {
+        state.title = title;
+    }
+}
+
+const std::string& headlessWindowTitle() {
+    return state.title;
 }
 
 bool platformTogglesInPlace() {

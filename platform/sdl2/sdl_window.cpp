@@ -72,6 +72,20 @@ int virtualKey(SDL_Keycode key) {
         return 39;
     case SDLK_DOWN:
         return 40;
+    case SDLK_PAGEUP:
+        return 0x21;
+    case SDLK_PAGEDOWN:
+        return 0x22;
+    case SDLK_END:
+        return 0x23;
+    case SDLK_HOME:
+        return 0x24;
+    case SDLK_COMMA:
+        return 0xBC;
+    case SDLK_MINUS:
+        return 0xBD;
+    case SDLK_PERIOD:
+        return 0xBE;
     default:
         return -1;
     }
@@ -392,6 +406,12 @@ MessageBoxAnswer platformMessageBox(const char* text, const char* caption, Messa
         return MessageBoxAnswer::Ok;
     }
     return pressed == 1 ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
+}
+
+void platformSetWindowTitle(const char* title) {
+    if (state.window != nullptr && title != nullptr) {
+        SDL_SetWindowTitle(state.window, title);
+    }
 }
 
 bool platformTogglesInPlace() {

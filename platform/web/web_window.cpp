@@ -129,6 +129,12 @@ MessageBoxAnswer platformMessageBox(const char* text, const char* caption, Messa
     return style == MessageBoxStyle::StopYesNo ? MessageBoxAnswer::Yes : MessageBoxAnswer::Ok;
 }
 
+void platformSetWindowTitle(const char* title) {
+    if (title != nullptr) {
+        emscripten_set_window_title(title);
+    }
+}
+
 bool platformTogglesInPlace() {
     return true;
 }

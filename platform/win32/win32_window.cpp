@@ -244,6 +244,12 @@ MessageBoxAnswer platformMessageBox(const char* text, const char* caption, Messa
 
 // A toggle closes the window and opens a new one with the other styles and
 // display mode; the window code uploads the pictures into the new context.
+void platformSetWindowTitle(const char* title) {
+    if (state.window != nullptr && title != nullptr) {
+        SetWindowTextA(state.window, title);
+    }
+}
+
 bool platformTogglesInPlace() {
     return false;
 }

@@ -37,7 +37,9 @@ class PlayerTransportTest : public testing::LiveAudioTest {
         ASSERT_NE(map_, nullptr);
     }
     void TearDown() override {
-        stopModule(song_);
+        if (loaded_) {
+            stopModule(song_);
+        }
         loaded_.reset();
         LiveAudioTest::TearDown();
         setStreamingByCaller(false);
@@ -173,6 +175,24 @@ TEST_F(PlayerTransportTest, FramesOutsideTheSongAreRefused) {
     EXPECT_FALSE(loopPlayback(song_, 5 * RowFrames, 5 * RowFrames));
     EXPECT_FALSE(loopPlayback(song_, 0, map_->endFrame + 1));
     EXPECT_FALSE(playbackLooping());
+}
+
+TEST_F(PlayerTransportTest, FreeingAnotherSongLeavesThePlayingOneAlone) {
+    ASSERT_TRUE(playModule(song_));
+    play(5 * BlockFrames);
+    // A second song loaded to look at, and one refused, both freed: the song
+    // plays on, its map and all.
+    testing::ModulePtr other = testing::loadModuleFromBytes(writeXm(testing::risingSong()));
+    ASSERT_NE(other, nullptr);
+    other.reset();
+    EXPECT_EQ(testing::loadModuleFromBytes({'n', 'o', 't', ' ', 'x', 'm'}), nullptr);
+    EXPECT_NE(playbackMap(), nullptr);
+    play(20 * BlockFrames);
+    EXPECT_EQ(played_, reference_.frames(0, playedFrames()));
+    // Freeing the song that plays stops it.
+    loaded_.reset();
+    EXPECT_FALSE(headlessAudioLooping());
+    EXPECT_EQ(playbackMap(), nullptr);
 }
 
 // The player's own operations take positions and say what the song lacks.
