@@ -1,8 +1,9 @@
-// The demo in a web page. The page calls korvanthe_start once its data are
-// in the virtual file system and the user has given the gesture that lets a
-// page make sound (or ?autoplay=1 said not to wait); from then on the
-// browser's animation frames drive the main sequence one pass each, and the
-// page's timers and the sound output's own callbacks refill the ring.
+// The demo in a web page: the page's entry points (web/index.html calls
+// them). The page calls korvanthe_start once its data are in the virtual
+// file system and the user has given the gesture that lets a page make
+// sound (or ?autoplay=1 said not to wait); from then on the browser's
+// animation frames drive the main sequence one pass each, and the page's
+// timers and the sound device's reports refill the ring.
 //
 // korvanthe_start_frames instead draws frame by frame on the page's word
 // (korvanthe_step_frame), in time set by host/frame_clock.h's rule as the
@@ -20,6 +21,7 @@
 #include "host/frame_clock.h"
 #include "host/main_sequence.h"
 #include "platform/audio_output.h"
+#include "platform/web/web_page.h"
 #include "platform/web/web_virtual_time.h"
 
 namespace {
@@ -146,9 +148,17 @@ EMSCRIPTEN_KEEPALIVE double korvanthe_frames_drawn() {
     return static_cast<double>(korvanthe::mainSequenceFramesDrawn());
 }
 
+// Frames of the blocks the song is rendered and stamped in.
+EMSCRIPTEN_KEEPALIVE int korvanthe_block_frames() {
+    return korvanthe::outputSettings.blockFrames;
+}
+
 } // extern "C"
 
-// Nothing starts before the page says so.
-int main() {
+namespace korvanthe {
+
+int runWebPage() {
     return 0;
 }
+
+} // namespace korvanthe
