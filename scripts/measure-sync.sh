@@ -67,35 +67,17 @@ case " ${programs[*]} " in *" demo "*)
 esac
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/measure-sync.XXXXXX")
-server_pid=
 recorder_pid=
+# shellcheck source=scripts/private-pulse.sh
+. "$here/private-pulse.sh"
 cleanup() {
     [ -n "$recorder_pid" ] && kill "$recorder_pid" 2>/dev/null
-    if [ -n "$server_pid" ]; then
-        kill "$server_pid" 2>/dev/null
-        wait "$server_pid" 2>/dev/null
-    fi
+    stop_private_pulse
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-# A server of our own: its files, socket and settings in the work folder,
-# so that it neither meets nor disturbs a desktop's server. The null sink
-# does not rewind, so the recording holds exactly what the sink played.
-export HOME=$work XDG_RUNTIME_DIR=$work PULSE_RUNTIME_PATH=$work PULSE_STATE_PATH=$work
-export PULSE_SERVER="unix:$work/native"
-unset PULSE_LATENCY_MSEC SDL_AUDIODRIVER
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-target=stderr \
-    --load="module-null-sink sink_name=sync norewinds=1" \
-    --load="module-native-protocol-unix socket=$work/native auth-anonymous=1" \
-    2>"$work/server.log" &
-server_pid=$!
-for _ in $(seq 100); do
-    [ -S "$work/native" ] && break
-    kill -0 "$server_pid" 2>/dev/null || break
-    sleep 0.1
-done
-[ -S "$work/native" ] || { cat "$work/server.log" >&2; fail "the PulseAudio server did not start"; }
+start_private_pulse sync || fail "the PulseAudio server did not start"
 
 "$bin/korvanthe-sync-song" "$work/sync.xm"
 mkdir "$work/demo"
