@@ -217,7 +217,9 @@ try {
   for (const blockStart of blocks) {
     const before = samples.filter((s) => s.now < blockStart).pop();
     const after = samples.filter((s) => s.now >= blockStart + options.block);
-    if (!before || after.length === 0) {
+    // A block too near the end of the run to be followed for 300 ms is not judged.
+    if (!before || after.length === 0 ||
+        samples[samples.length - 1].now < blockStart + options.block + 300) {
       continue;
     }
     const fine = after.find((s) => {
