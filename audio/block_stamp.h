@@ -17,30 +17,41 @@ struct BlockStamp {
     int32_t elapsedMs; // the module's elapsedMs after the block
 };
 
+namespace stampField {
+
+// A relaxed atomic store and load of one field. A C++ library without
+// atomic_ref (older libc++, as the browser build's) gets the same from the
+// compiler's atomic builtins, which GCC and clang both have.
+template <typename Field> void store(Field& field, Field value) {
+#if defined(__cpp_lib_atomic_ref)
+    std::atomic_ref<Field>(field).store(value, std::memory_order_relaxed);
+#else
+    __atomic_store_n(&field, value, __ATOMIC_RELAXED);
+#endif
+}
+
+template <typename Field> Field load(Field& field) {
+#if defined(__cpp_lib_atomic_ref)
+    return std::atomic_ref<Field>(field).load(std::memory_order_relaxed);
+#else
+    return __atomic_load_n(&field, __ATOMIC_RELAXED);
+#endif
+}
+
+} // namespace stampField
+
 // Rendering thread: writes one stamp, field by field.
 inline void writeStamp(BlockStamp& stamp, uint8_t order, uint8_t row, int32_t elapsedMs) {
-#if defined(__EMSCRIPTEN__)
-    // The page has one thread, and its C++ library no atomic_ref.
-    stamp = BlockStamp{order, row, elapsedMs};
-#else
-    std::atomic_ref<uint8_t>(stamp.order).store(order, std::memory_order_relaxed);
-    std::atomic_ref<uint8_t>(stamp.row).store(row, std::memory_order_relaxed);
-    std::atomic_ref<int32_t>(stamp.elapsedMs).store(elapsedMs, std::memory_order_relaxed);
-#endif
+    stampField::store(stamp.order, order);
+    stampField::store(stamp.row, row);
+    stampField::store(stamp.elapsedMs, elapsedMs);
 }
 
 // Any thread: a copy of one stamp. A copy taken while the renderer rewrites
 // the same stamp may mix old and new fields.
 inline BlockStamp readStamp(BlockStamp& stamp) {
-#if defined(__EMSCRIPTEN__)
-    return stamp;
-#else
-    return BlockStamp{
-        std::atomic_ref<uint8_t>(stamp.order).load(std::memory_order_relaxed),
-        std::atomic_ref<uint8_t>(stamp.row).load(std::memory_order_relaxed),
-        std::atomic_ref<int32_t>(stamp.elapsedMs).load(std::memory_order_relaxed),
-    };
-#endif
+    return BlockStamp{stampField::load(stamp.order), stampField::load(stamp.row),
+                      stampField::load(stamp.elapsedMs)};
 }
 
 } // namespace korvanthe

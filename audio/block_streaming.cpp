@@ -30,12 +30,6 @@ constexpr uint32_t PollMilliseconds = 5;
 // the ring is rendered, and must never meet a block half rewritten.
 constexpr int64_t RewriteMarginBlocks = 1;
 
-#if defined(__EMSCRIPTEN__)
-constexpr bool ThreadsAvailable = false; // the page's timers call refillStreaming
-#else
-constexpr bool ThreadsAvailable = true;
-#endif
-
 struct Streaming {
     std::thread thread;
     Module* module = nullptr; // playing; null when stopped
@@ -46,7 +40,7 @@ struct Streaming {
     Module* startModule = nullptr; // the module a seek while stopped was for
     int64_t startFrame = 0;        // where its next play begins
     bool paused = false;
-    bool byCaller = !ThreadsAvailable;
+    bool byCaller = !platformHasThreads(); // the page's timers call refillStreaming
     HeardPosition lastHeard{};
 };
 
@@ -287,7 +281,7 @@ void streamThread() {
 }
 
 void setStreamingByCaller(bool byCaller) {
-    streaming.byCaller = byCaller || !ThreadsAvailable;
+    streaming.byCaller = byCaller || !platformHasThreads();
 }
 
 const SongMap* mapPlayback(Module* module, int32_t repeats) {

@@ -28,7 +28,7 @@ endif()
 
 add_subdirectory(timeline)
 add_subdirectory(host)
-add_subdirectory(platform/web)
+add_subdirectory(platform)
 add_subdirectory(tools/web)
 
 # The player's unit tests for wasm, run under node with the real file system

@@ -9,24 +9,35 @@ namespace {
 
 constexpr int AssumedRefreshHertz = 60;
 
+int knownHertz(int refreshHertz) {
+    return refreshHertz > 0 ? refreshHertz : AssumedRefreshHertz;
+}
+
+// A run of frames paced from its first: frame `frame` of it is due at
+// plannedFrameMilliseconds(frame) after `origin`. Every whole second the
+// origin moves on by 1000 ms and the count back by the rate, exactly, so the
+// count stays small.
 struct FramePacing {
     bool started = false;
-    uint32_t lastFrame = 0; // platform milliseconds when the last frame was let through
+    int hertz = 0;
+    uint32_t origin = 0; // platform milliseconds of the run's frame 0
+    uint32_t frame = 0;  // frames let through since origin
 };
 
 FramePacing pacing;
 
-} // namespace
-
-uint32_t framePeriodMilliseconds(int refreshHertz) {
-    const int hertz = refreshHertz > 0 ? refreshHertz : AssumedRefreshHertz;
-    // Rounded down: a swap that waits for the display is never held up
-    // further by the pacing.
-    return static_cast<uint32_t>(1000 / hertz);
+void startRun(uint32_t now, int hertz) {
+    pacing.started = true;
+    pacing.hertz = hertz;
+    pacing.origin = now;
+    pacing.frame = 0;
 }
 
-uint32_t frameWaitMilliseconds(uint32_t sinceLastFrame, uint32_t period) {
-    return sinceLastFrame < period ? period - sinceLastFrame : 0;
+} // namespace
+
+uint32_t plannedFrameMilliseconds(uint32_t frame, int refreshHertz) {
+    return static_cast<uint32_t>(static_cast<uint64_t>(frame) * 1000 /
+                                 static_cast<uint64_t>(knownHertz(refreshHertz)));
 }
 
 void restartFramePacing() {
@@ -35,16 +46,25 @@ void restartFramePacing() {
 
 void paceFrame() {
     const uint32_t now = platformMilliseconds();
-    if (pacing.started) {
-        // Unsigned difference: right across the clock's wrap as well.
-        const uint32_t wait = frameWaitMilliseconds(now - pacing.lastFrame,
-                                                    framePeriodMilliseconds(platformRefreshRate()));
-        if (wait > 0) {
-            platformSleep(wait);
-        }
+    const int hertz = knownHertz(platformRefreshRate());
+    if (!pacing.started || hertz != pacing.hertz) {
+        startRun(now, hertz);
+        return;
     }
-    pacing.started = true;
-    pacing.lastFrame = platformMilliseconds();
+    ++pacing.frame;
+    if (pacing.frame >= static_cast<uint32_t>(hertz)) {
+        pacing.frame -= static_cast<uint32_t>(hertz);
+        pacing.origin += 1000;
+    }
+    // Unsigned differences: right across the clock's wrap as well.
+    const uint32_t elapsed = now - pacing.origin;
+    const uint32_t due = plannedFrameMilliseconds(pacing.frame, hertz);
+    const uint32_t period = plannedFrameMilliseconds(1, hertz);
+    if (static_cast<int32_t>(due - elapsed) > 0) {
+        platformSleep(due - elapsed);
+    } else if (elapsed - due >= period) {
+        startRun(now, hertz);
+    }
 }
 
 } // namespace korvanthe

@@ -5,26 +5,28 @@
 // core flat out for frames nobody sees. Measured and slept through the
 // platform clock, so on the headless backend's virtual clock a test decides
 // what each frame took. First thread.
+//
+// Frames are let through at planned times, frame k of a run at k / refresh
+// seconds after the run's first: a sleep that oversleeps makes its frame
+// late but not the next, so the rate stays the display's on average.
 #pragma once
 
 #include <cstdint>
 
 namespace korvanthe {
 
-// The shortest time between two shown frames at a display refresh rate in Hz;
-// an unknown rate (0 or less) counts as 60 Hz.
-uint32_t framePeriodMilliseconds(int refreshHertz);
-
-// How long to wait after a swap that came `sinceLastFrame` milliseconds after
-// the frame before, so that frames come no faster than one per period. A swap
-// that waited for the display comes a full period later and waits no more.
-uint32_t frameWaitMilliseconds(uint32_t sinceLastFrame, uint32_t period);
+// Milliseconds from a run's first frame to its frame `frame` at a display
+// refresh rate in Hz, rounded down (a swap that waits for the display is
+// never held up further); an unknown rate (0 or less) counts as 60 Hz.
+uint32_t plannedFrameMilliseconds(uint32_t frame, int refreshHertz);
 
 // Starts the measurement afresh (a new window).
 void restartFramePacing();
 
-// Called right after each buffer swap: waits as long as frameWaitMilliseconds
-// says for the current display.
+// Called right after each buffer swap: waits until the planned time of the
+// next frame for the current display. A frame that comes a whole period or
+// more after its planned time (a slow frame, a sleep far too long) starts a
+// new run from itself: what was lost is not made up by a burst of frames.
 void paceFrame();
 
 } // namespace korvanthe

@@ -37,10 +37,6 @@ bool quitRequested() {
     return requestedBy.load() != 0;
 }
 
-void requestQuit(int signalNumber) {
-    requestedBy.store(signalNumber);
-}
-
 void clearQuitRequest() {
     requestedBy.store(0);
 }

@@ -3,7 +3,8 @@
 // handlers only set a flag; the frame pump and the start-up delay look at it
 // and end the demo through its ordinary shutdown, so the player's thread is
 // stopped and the display restored before the process goes. Any thread and
-// signal handlers may set the flag; the first thread reads it.
+// signal handlers may set the flag; the first thread reads it. The player
+// tool's play command ends on the same handlers.
 #pragma once
 
 namespace korvanthe {
@@ -19,10 +20,6 @@ int quitSignal();
 
 // True once a quit signal has arrived.
 bool quitRequested();
-
-// Asks the demo to end as the given signal would (tests; handlers). Safe in a
-// signal handler.
-void requestQuit(int signalNumber);
 
 // Forgets a request (tests only).
 void clearQuitRequest();

@@ -3,8 +3,10 @@
 // Each operation is one step of the window's life that Win32 serves with a
 // call or two (RegisterClass, ChangeDisplaySettings, CreateWindowEx ...
 // wglMakeCurrent, PeekMessage, SwapBuffers, MessageBox); the sdl2 and
-// headless backends map the same steps onto SDL and EGL. Every backend keeps
-// its handles to itself: the host only learns whether each step worked.
+// headless backends map the same steps onto SDL and EGL, and web onto the
+// page's canvas and WebGL (sdl2's window is SDL's whether its sound goes
+// to PulseAudio or through SDL). Every backend keeps its handles to itself:
+// the host only learns whether each step worked.
 // All operations run on the program's first thread.
 #pragma once
 

@@ -3,26 +3,32 @@
 #
 #   scripts/measure-sync.sh [--build DIR] [--program player|demo|both]
 #                           [--latency low|high|both] [--high-msec N]
-#                           [--check MEDIAN SPREAD]
+#                           [--song sync|soundtrack|both] [--check MEDIAN SPREAD]
 #
 # Starts a private PulseAudio server whose only sink is a null sink, plays a
-# song whose every row begins with a click (korvanthe-sync-song) through
-# `korvanthe-xm play` (its status line, read on a pseudo-terminal) and through
-# the demo on a virtual X server (its KORVANTHE_POSITION_LOG line per frame),
-# records the sink's monitor with the server's timing of each recorded frame
-# (korvanthe-sync-record), and prints for every row the time it was shown
-# minus the time it was heard, ending each run with the line
+# song through `korvanthe-xm play` (its status line, read on a
+# pseudo-terminal) and through the demo on a virtual X server (its
+# KORVANTHE_POSITION_LOG line per frame), records the sink's monitor with the
+# server's timing of each recorded frame (korvanthe-sync-record), and prints
+# for every row the time it was shown minus the time it was heard, ending
+# each run with the line
 #   shown minus heard: median M ms, p5 A ms, p95 B ms
 # Each program runs with the stream latency the program asks for ("low") and
 # with PULSE_LATENCY_MSEC=N ("high", 200 ms unless --high-msec says), which
 # makes the server hold that much sound ahead of the sink.
 #
-# The song's rows begin on block boundaries, so what is left is latency, not
-# the one-block granularity of the block stamps. A program reports its
-# position now and then, so a row change is placed midway between the last
-# report of the row before and the first of the new row (see
-# scripts/sync_measurement.py, which also prints how late the first report
-# came).
+# Two songs: "sync", whose every row begins with a click on a block boundary
+# (korvanthe-sync-song), and "soundtrack", the demo's own (its first 20 s),
+# whose rows begin anywhere in a block. Each is rendered offline first
+# (`korvanthe-xm render --positions`); a row is heard when the first frame of
+# the block whose stamp first names it is, that frame found in the recording
+# by the render's samples. Since a program shows the stamp of the block it
+# hears, what is left is latency, not the one-block granularity of the block
+# stamps. A program reports its position now and then, so a row change is
+# placed midway between the last report of the row before and the first of
+# the new row (see scripts/sync_measurement.py, which also prints how late the
+# first report came, and the same figures dated by the arrival of the sound
+# at the recorder, as a plain recorder dates them).
 #
 # --check MEDIAN SPREAD: exit 1 unless every run's median lies within
 # +-MEDIAN ms and its p5 and p95 within +-SPREAD ms; a run out of bounds is
@@ -30,13 +36,15 @@
 # Exit status: 0 in bounds (or no --check), 1 out of bounds or broken, 3 when
 # a program drew too few frames to be measured (a machine too busy), 2 usage.
 # Needs: pulseaudio, python3, the build's korvanthe-xm, korvanthe,
-# korvanthe-sync-song and korvanthe-sync-record; xvfb-run for the demo.
+# korvanthe-sync-song, korvanthe-sync-record and the demo's data (soundtrack.xm
+# and the rest, korvanthe_assets); xvfb-run for the demo.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 build="$here/../build"
 programs=(player demo)
 latencies=(low high)
+songs=(sync soundtrack)
 high_msec=200
 check=()
 while [ $# -gt 0 ]; do
@@ -45,6 +53,7 @@ while [ $# -gt 0 ]; do
     --program) [ "$2" = both ] && programs=(player demo) || programs=("$2"); shift 2 ;;
     --latency) [ "$2" = both ] && latencies=(low high) || latencies=("$2"); shift 2 ;;
     --high-msec) high_msec=$2; shift 2 ;;
+    --song) [ "$2" = both ] && songs=(sync soundtrack) || songs=("$2"); shift 2 ;;
     --check) check=(--check "$2" "$3"); shift 3 ;;
     *) echo "measure-sync: unknown argument \"$1\" (see the top of $0)" >&2; exit 2 ;;
     esac
@@ -67,39 +76,31 @@ case " ${programs[*]} " in *" demo "*)
 esac
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/measure-sync.XXXXXX")
-server_pid=
 recorder_pid=
+# shellcheck source=scripts/private-pulse.sh
+. "$here/private-pulse.sh"
 cleanup() {
     [ -n "$recorder_pid" ] && kill "$recorder_pid" 2>/dev/null
-    if [ -n "$server_pid" ]; then
-        kill "$server_pid" 2>/dev/null
-        wait "$server_pid" 2>/dev/null
-    fi
+    stop_private_pulse
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-# A server of our own: its files, socket and settings in the work folder,
-# so that it neither meets nor disturbs a desktop's server. The null sink
-# does not rewind, so the recording holds exactly what the sink played.
-export HOME=$work XDG_RUNTIME_DIR=$work PULSE_RUNTIME_PATH=$work PULSE_STATE_PATH=$work
-export PULSE_SERVER="unix:$work/native"
-unset PULSE_LATENCY_MSEC SDL_AUDIODRIVER
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-target=stderr \
-    --load="module-null-sink sink_name=sync norewinds=1" \
-    --load="module-native-protocol-unix socket=$work/native auth-anonymous=1" \
-    2>"$work/server.log" &
-server_pid=$!
-for _ in $(seq 100); do
-    [ -S "$work/native" ] && break
-    kill -0 "$server_pid" 2>/dev/null || break
-    sleep 0.1
-done
-[ -S "$work/native" ] || { cat "$work/server.log" >&2; fail "the PulseAudio server did not start"; }
+start_private_pulse sync || fail "the PulseAudio server did not start"
 
+# Each song, where the programs find it, and its offline render (.wav) with
+# the render's stamps (.stamps). The demo plays the soundtrack where its
+# data were built, and the sync song in a folder of its own (without
+# pictures it draws black, which is all the measurement needs).
+[ -f "$bin/soundtrack.xm" ] || fail "$bin/soundtrack.xm is not built (cmake --build $build --target korvanthe_assets)"
 "$bin/korvanthe-sync-song" "$work/sync.xm"
 mkdir "$work/demo"
 ln -s "$work/sync.xm" "$work/demo/soundtrack.xm"
+ln -s "$bin/soundtrack.xm" "$work/soundtrack.xm"
+for song in "${songs[@]}"; do
+    "$bin/korvanthe-xm" render "$work/$song.xm" --seconds 25 -o "$work/$song.wav" \
+        --positions "$work/$song.stamps" >/dev/null || fail "cannot render $song.xm"
+done
 
 # Starts recording the sink's monitor into $1.raw and $1.times.
 start_recording() {
@@ -120,24 +121,29 @@ stop_recording() {
     recorder_pid=
 }
 
-# Runs the program $1 at latency $2; its reports go to $3.
+# Runs the program $1 at latency $2 with the song $3; its reports go to $4.
+# The sync song (9.6 s) is played to its end; the soundtrack for 20 s.
 play() {
-    local program=$1 latency=$2 positions=$3
+    local program=$1 latency=$2 song=$3 positions=$4
     local latency_env=()
     [ "$latency" = high ] && latency_env=(PULSE_LATENCY_MSEC="$high_msec")
     case "$program" in
     player)
-        local status=0
-        env "${latency_env[@]}" python3 "$here/sync_measurement.py" terminal "$positions" 40 -- \
-            "$bin/korvanthe-xm" play "$work/sync.xm" || status=$?
-        [ "$status" -eq 0 ] || fail "korvanthe-xm play ended with status $status (124: did not end in 40 s)"
+        local status=0 seconds=40 ended=0
+        [ "$song" = soundtrack ] && seconds=20 ended=124
+        env "${latency_env[@]}" python3 "$here/sync_measurement.py" terminal "$positions" "$seconds" -- \
+            "$bin/korvanthe-xm" play "$work/$song.xm" || status=$?
+        [ "$status" -eq "$ended" ] ||
+            fail "korvanthe-xm play ended with status $status (124: did not end in $seconds s)"
         ;;
     demo)
-        # One second before the song, the song (9.6 s), a little after;
-        # then SIGTERM ends it as a quit signal does (status 124 from timeout).
-        local status=0
-        (cd "$work/demo" && env "${latency_env[@]}" KORVANTHE_POSITION_LOG="$positions" \
-            xvfb-run -a -s "-screen 0 640x480x24" timeout -s TERM -k 5 13 "$bin/korvanthe" \
+        # One second before the song, the song (9.6 s, or 20 s of the
+        # soundtrack), a little after; then SIGTERM ends it as a quit signal
+        # does (status 124 from timeout).
+        local status=0 folder=$work/demo seconds=13
+        [ "$song" = soundtrack ] && folder=$bin seconds=23
+        (cd "$folder" && env "${latency_env[@]}" KORVANTHE_POSITION_LOG="$positions" \
+            xvfb-run -a -s "-screen 0 640x480x24" timeout -s TERM -k 5 "$seconds" "$bin/korvanthe" \
             >"$work/demo.out" 2>&1) || status=$?
         [ "$status" -eq 0 ] || [ "$status" -eq 124 ] ||
             fail "the demo ended with status $status: $(cat "$work/demo.out")"
@@ -154,32 +160,34 @@ attempts=1
 [ ${#check[@]} -gt 0 ] && attempts=2
 failed=()
 unmeasured=()
-for program in "${programs[@]}"; do
+for song in "${songs[@]}"; do
+  for program in "${programs[@]}"; do
     for latency in "${latencies[@]}"; do
         for attempt in $(seq "$attempts"); do
-            run="$work/$program-$latency-$attempt"
+            run="$work/$song-$program-$latency-$attempt"
             if [ "$latency" = high ]; then
-                echo "== $program, stream latency $high_msec ms (PULSE_LATENCY_MSEC)"
+                echo "== $song song, $program, stream latency $high_msec ms (PULSE_LATENCY_MSEC)"
             else
-                echo "== $program, stream latency as the program asks"
+                echo "== $song song, $program, stream latency as the program asks"
             fi
             [ "$attempt" -gt 1 ] && echo "(attempt $attempt)"
             start_recording "$run"
-            play "$program" "$latency" "$run.positions"
+            play "$program" "$latency" "$song" "$run.positions"
             stop_recording "$run"
             status=0
             python3 "$here/sync_measurement.py" analyse "$run.raw" "$run.times" \
-                "$run.positions" "${check[@]}" || status=$?
+                "$run.positions" "$work/$song.wav" "$work/$song.stamps" "${check[@]}" || status=$?
             [ "$status" -eq 0 ] && break
             if [ "$attempt" -eq "$attempts" ]; then
                 if [ "$status" -eq 3 ]; then
-                    unmeasured+=("$program at $latency latency")
+                    unmeasured+=("$song song: $program at $latency latency")
                 else
-                    failed+=("$program at $latency latency")
+                    failed+=("$song song: $program at $latency latency")
                 fi
             fi
         done
     done
+  done
 done
 if [ ${#failed[@]} -gt 0 ]; then
     echo "measure-sync: out of bounds: ${failed[*]}" >&2

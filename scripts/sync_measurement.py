@@ -7,14 +7,24 @@
       "NANOSECONDS ORDER ROW" per status line it printed, the monotonic clock
       when the line arrived. Exit status: COMMAND's, 124 when it was stopped.
 
-  sync_measurement.py analyse RAW TIMES POSITIONS [--check MEDIAN SPREAD]
+  sync_measurement.py analyse RAW TIMES POSITIONS RENDER STAMPS [--check MEDIAN SPREAD]
       RAW and TIMES come from korvanthe-sync-record, POSITIONS is a log as
-      above (or the demo's KORVANTHE_POSITION_LOG). Finds the clicks that
-      begin the rows of the sync song, the moment each was heard, and the
-      moment the program first reported each row, and prints shown minus
-      heard per row and, last, "shown minus heard: median M ms, p5 A ms,
-      p95 B ms". With --check, fails unless the median lies within +-MEDIAN
-      ms and p5 and p95 within +-SPREAD ms.
+      above (or the demo's KORVANTHE_POSITION_LOG); RENDER (a WAV file) and
+      STAMPS (its --positions log) are the song rendered offline by
+      `korvanthe-xm render`. Finds in the recording the first frame of the
+      block with which each stamp begins (the frame at which the program,
+      reading the stamp of the block it hears, should begin to show the row),
+      the moment it was heard, and the moment the program first reported the
+      row, and prints shown minus heard per row and, last, "shown minus heard:
+      median M ms, p5 A ms, p95 B ms". With --check, fails unless the median
+      lies within +-MEDIAN ms and p5 and p95 within +-SPREAD ms.
+
+Heard is the moment the sink played a frame by the server's timing of the
+recording (the monitor's latency, which is negative: a monitor gets what its
+sink plays as soon as the sink has mixed it, which may be long before the sink
+plays it). The same figures dated by each fragment's arrival at the recorder,
+as a plain recorder (parec) dates them, are printed beside: they put the
+sound earlier by the sink's lead, and the picture as much later.
 
 A program reports its position now and then (the player every few ms, the
 demo once a frame), so a row change is seen between two reports: the last
@@ -35,16 +45,20 @@ import sys
 import time
 
 RATE = 44100
-ROWS_PER_PATTERN = 40
-ORDERS = 2
-ROW_FRAMES = 5304  # speed 12 at 249 BPM: six blocks of 884 frames
-SONG_ROWS = ROWS_PER_PATTERN * ORDERS
-CLICK_LEVEL = 4000  # a click is full scale; silence is 0
-QUIET_FRAMES = RATE // 50  # 20 ms of silence before a click
+FRAME_BYTES = 4
+# Frames of the render that find a block's start in the recording: long
+# enough to be found once, short enough to lie within one block.
+NEEDLE_FRAMES = 256
+# How far from where the last one was found the next block's start is looked
+# for: a stream that ran dry plays silence, and the server may then skip
+# what came too late.
+SEARCH_FRAMES = RATE // 2
 # A row change seen across a longer pause between two reports (a frame the
 # demo took long to draw on a busy machine) says little about when it
 # happened; such rows are counted and left out.
 LONGEST_REPORT_GAP_NS = 50_000_000
+# Fewer rows measured than this share of the song's changes: not measured.
+LEAST_MEASURED_SHARE = 2 / 3
 
 
 def fail(message, status=1):
@@ -114,35 +128,103 @@ def percentile(values, fraction):
     return ordered[low] + (ordered[high] - ordered[low]) * (place - low)
 
 
-def read_clicks(raw_path):
-    """Frame numbers of the recording at which each click begins."""
-    with open(raw_path, "rb") as raw:
-        data = raw.read()
-    count = len(data) // 4
-    left = struct.unpack_from(f"<{count * 2}h", data)[0::2]
-    clicks = []
-    quiet = QUIET_FRAMES
-    for frame, value in enumerate(left):
-        if abs(value) >= CLICK_LEVEL:
-            # A stall inside a click splits it; its second half is no row.
-            if quiet >= QUIET_FRAMES and (not clicks or frame - clicks[-1] > ROW_FRAMES // 2):
-                clicks.append(frame)
-            quiet = 0
-        else:
-            quiet += 1
-    return clicks, count
+def wav_data(path):
+    """The sample bytes of a 16-bit stereo WAV file."""
+    with open(path, "rb") as wav:
+        data = wav.read()
+    offset = 12
+    while offset + 8 <= len(data):
+        chunk = data[offset:offset + 4]
+        size = struct.unpack_from("<I", data, offset + 4)[0]
+        if chunk == b"data":
+            return data[offset + 8:offset + 8 + size]
+        offset += 8 + size + (size & 1)
+    fail(f"{path}: no data chunk")
 
 
-def recording_clock(times_path):
-    """The monotonic nanosecond at which recorded frame 0 was heard, and the
-    spread of the server's timing around it."""
-    offsets = []
+def first_sound(data):
+    """The first frame whose samples are not both 0, or -1."""
+    for frame in range(len(data) // FRAME_BYTES):
+        if data[frame * FRAME_BYTES:(frame + 1) * FRAME_BYTES] != bytes(FRAME_BYTES):
+            return frame
+    return -1
+
+
+def read_stamps(path):
+    """The offline render's stamps, one (order, row) per block."""
+    stamps = []
+    with open(path) as log:
+        for line in log:
+            fields = line.split()
+            if len(fields) == 3:
+                stamps.append((int(fields[1]), int(fields[2])))
+    return stamps
+
+
+def stamp_changes(stamps):
+    """Every block whose stamp differs from the one before, as (block, before,
+    after), for the first pass through the song: up to the first stamp that
+    was seen before (the song going round)."""
+    changes = []
+    seen = {stamps[0]} if stamps else set()
+    for block in range(1, len(stamps)):
+        if stamps[block] == stamps[block - 1]:
+            continue
+        if stamps[block] in seen:
+            break
+        seen.add(stamps[block])
+        changes.append((block, stamps[block - 1], stamps[block]))
+    return changes
+
+
+def find_blocks(recording, render, blocks, block_frames):
+    """For each block (a frame count of the render: block * block_frames),
+    the recording's frame that holds it, or None where it is silent or not
+    found; each is looked for near where the one before was found."""
+    offset = first_sound(recording) - first_sound(render)
+    found = {}
+    for block in blocks:
+        frame = block * block_frames
+        needle = render[frame * FRAME_BYTES:(frame + NEEDLE_FRAMES) * FRAME_BYTES]
+        if len(needle) < NEEDLE_FRAMES * FRAME_BYTES or needle.count(0) == len(needle):
+            found[block] = None
+            continue
+        # Of the places that hold it (a song may repeat a block exactly),
+        # the nearest to where the last block found says.
+        expected = frame + offset
+        low = max(0, expected - SEARCH_FRAMES) * FRAME_BYTES
+        high = (expected + SEARCH_FRAMES + NEEDLE_FRAMES) * FRAME_BYTES
+        best = None
+        at = recording.find(needle, low, high)
+        while at >= 0:
+            if at % FRAME_BYTES == 0 and (best is None or
+                                          abs(at // FRAME_BYTES - expected) < abs(best - expected)):
+                best = at // FRAME_BYTES
+            at = recording.find(needle, at + 1, high)
+        found[block] = best
+        if best is not None:
+            offset = best - frame
+    return found
+
+
+def recording_clock(times_path, column):
+    """The monotonic nanosecond at which recorded frame 0 was heard (column 1:
+    by the server's timing; column 2: by each fragment's arrival, dating its
+    last frame), and the spread of the timing around it."""
+    rows = []
     with open(times_path) as times:
         for line in times:
-            frames, heard = line.split()[:2]
-            offsets.append(int(heard) - int(frames) * 1_000_000_000 / RATE)
-    if len(offsets) < 10:
-        fail(f"{times_path}: the recording has almost no timing ({len(offsets)} fragments)")
+            fields = line.split()
+            if len(fields) >= 3:
+                rows.append((int(fields[0]), int(fields[1]), int(fields[2])))
+    if len(rows) < 10:
+        fail(f"{times_path}: the recording has almost no timing ({len(rows)} fragments)")
+    offsets = []
+    for index, (frames, heard, arrived) in enumerate(rows[:-1]):
+        if column == 1:
+            offsets.append(heard - frames * 1_000_000_000 / RATE)
+        else:
+            offsets.append(arrived - rows[index + 1][0] * 1_000_000_000 / RATE)
     # The first fragments come while the stream's timing settles.
     settled = offsets[len(offsets) // 10:]
     centre = percentile(settled, 0.5)
@@ -156,70 +238,100 @@ def read_positions(path):
         for line in log:
             fields = line.split()
             if len(fields) == 3:
-                reports.append((int(fields[0]), int(fields[1]), int(fields[2])))
+                reports.append((int(fields[0]), (int(fields[1]), int(fields[2]))))
     return reports
 
 
-def row_changes(reports):
-    """For each song row after the first, the last report of the row before
-    and the first report of the row, both in ns; rows the program never
-    reported, or reported out of turn, are left out. Only the first time
-    through the song counts (the demo plays on)."""
-    changes = {}
-    for (before_time, before_order, before_row), (time_ns, order, row) in zip(reports, reports[1:]):
-        index = order * ROWS_PER_PATTERN + row
-        previous = before_order * ROWS_PER_PATTERN + before_row
-        if 1 <= index < SONG_ROWS and previous == index - 1 and index not in changes:
-            changes[index] = (before_time, time_ns)
-    return changes
+def row_changes(reports, changes):
+    """For each of the render's stamp changes the program was seen to make,
+    its index in `changes` and the last report of the position before and
+    the first of the new one, both in ns. Reports are matched to the changes
+    in turn; a change the program passed over (a row shown for less than a
+    report's time) or made out of turn is left out."""
+    seen = {}
+    next_change = 0
+    for (before_time, before), (time_ns, position) in zip(reports, reports[1:]):
+        if position == before:
+            continue
+        for index in range(next_change, min(next_change + 8, len(changes))):
+            if changes[index][2] == position:
+                if changes[index][1] == before:
+                    seen[index] = (before_time, time_ns)
+                next_change = index + 1
+                break
+    return seen
 
 
-def analyse(raw_path, times_path, positions_path, check):
-    clicks, recorded = read_clicks(raw_path)
-    if len(clicks) < SONG_ROWS:
-        fail(f"{raw_path}: {len(clicks)} clicks in {recorded / RATE:.1f} s of recording, "
-             f"the song has {SONG_ROWS}: the sound did not reach the sink")
-    clicks = clicks[:SONG_ROWS]
+def analyse(raw_path, times_path, positions_path, render_path, stamps_path, check):
+    with open(raw_path, "rb") as raw:
+        recording = raw.read()
+    render = wav_data(render_path)
+    stamps = read_stamps(stamps_path)
+    changes = stamp_changes(stamps)
+    if not changes:
+        fail(f"{stamps_path}: the song's stamps never change")
+    block_frames = round(RATE * 20 / 1000 + 3) & ~3  # the renderer's blocks: 884 at 44100 Hz
+    if first_sound(recording) < 0:
+        fail(f"{raw_path}: {len(recording) / FRAME_BYTES / RATE:.1f} s of silence: the sound did "
+             f"not reach the sink")
+    found = find_blocks(recording, render, [block for block, _, _ in changes], block_frames)
     # The sink does not rewind, so the recording holds every frame that was
     # played. When the stream runs dry the sink plays silence, and the server
-    # may then skip what came too late: a click comes late or a little early.
-    # Either way the server's clock, and so the position, saw the same; the
-    # clicks are still the rows in turn, and are counted and measured.
-    stalls = sum(1 for index in range(1, SONG_ROWS)
-                 if abs(clicks[index] - clicks[index - 1] - ROW_FRAMES) > 8)
-    frame_zero, timing_spread = recording_clock(times_path)
+    # may then skip what came too late: a block is then found earlier or later
+    # than the one before would say. Either way the server's clock, and so
+    # the position, saw the same; such blocks are counted and measured.
+    located = [(block, found[block]) for block, _, _ in changes if found[block] is not None]
+    shifts = sum(1 for (a, at_a), (b, at_b) in zip(located, located[1:])
+                 if abs((at_b - at_a) - (b - a) * block_frames) > 8)
+    clocks = {column: recording_clock(times_path, column) for column in (1, 2)}
     reports = read_positions(positions_path)
-    changes = row_changes(reports)
-    paused = [index for index, (before, first) in changes.items()
+    seen = row_changes(reports, changes)
+    paused = [index for index, (before, first) in seen.items()
               if first - before > LONGEST_REPORT_GAP_NS]
     for index in paused:
-        del changes[index]
-    if len(changes) < (SONG_ROWS - 1) * 2 // 3:
-        fail(f"{positions_path}: not measured: only {len(changes)} of {SONG_ROWS - 1} row "
-             f"changes reported within {LONGEST_REPORT_GAP_NS // 1_000_000} ms of the report "
-             f"before ({len(paused)} across longer pauses): the program drew too few frames",
-             UNMEASURED)
+        del seen[index]
+    unplaced = [index for index in seen if found[changes[index][0]] is None]
+    for index in unplaced:
+        del seen[index]
+    heard_changes = sum(1 for block, _, _ in changes if found[block] is not None
+                        and found[block] < len(recording) // FRAME_BYTES)
+    if len(seen) < heard_changes * LEAST_MEASURED_SHARE or not seen:
+        fail(f"{positions_path}: not measured: only {len(seen)} of the {heard_changes} row "
+             f"changes found in the recording were reported within "
+             f"{LONGEST_REPORT_GAP_NS // 1_000_000} ms of the report before ({len(paused)} across "
+             f"longer pauses): the program drew too few frames", UNMEASURED)
 
-    differences = []
-    firsts = []
+    results = {}
+    for column in (1, 2):
+        frame_zero = clocks[column][0]
+        differences = []
+        firsts = []
+        for index in sorted(seen):
+            last_before, first = seen[index]
+            heard = frame_zero + found[changes[index][0]] * 1_000_000_000 / RATE
+            differences.append(((last_before + first) / 2 - heard) / 1e6)
+            firsts.append((first - heard) / 1e6)
+        results[column] = (differences, firsts)
+    differences, firsts = results[1]
     print("order row  shown-heard ms  first report ms")
-    for index in sorted(changes):
-        last_before, first = changes[index]
-        heard = frame_zero + clicks[index] * 1_000_000_000 / RATE
-        shown = (last_before + first) / 2
-        differences.append((shown - heard) / 1e6)
-        firsts.append((first - heard) / 1e6)
-        print(f"{index // ROWS_PER_PATTERN:5d} {index % ROWS_PER_PATTERN:3d}  "
-              f"{differences[-1]:14.1f}  {firsts[-1]:15.1f}")
-    gaps = [(b - a) / 1e6 for (a, _, _), (b, _, _) in zip(reports, reports[1:])]
-    print(f"rows measured: {len(differences)} of {SONG_ROWS - 1} ({len(paused)} left out: "
+    for index, difference, first in zip(sorted(seen), differences, firsts):
+        order, row = changes[index][2]
+        print(f"{order:5d} {row:3d}  {difference:14.1f}  {first:15.1f}")
+    gaps = [(b - a) / 1e6 for (a, _), (b, _) in zip(reports, reports[1:])]
+    timing_spread = clocks[1][1]
+    print(f"rows measured: {len(differences)} of {heard_changes} heard ({len(paused)} left out: "
           f"seen across a pause of more than {LONGEST_REPORT_GAP_NS // 1_000_000} ms between "
-          f"reports); reports every "
+          f"reports; {len(unplaced)} whose block is silent); reports every "
           f"{percentile(gaps, 0.5):.1f} ms (p95 {percentile(gaps, 0.95):.1f} ms); recording "
           f"timing within {timing_spread[0] / 1e6:+.2f}..{timing_spread[1] / 1e6:+.2f} ms; "
-          f"the sound stalled or skipped before {stalls} rows")
+          f"the sound stalled or skipped before {shifts} rows")
     print(f"first report minus heard: median {percentile(firsts, 0.5):.1f} ms, "
           f"p5 {percentile(firsts, 0.05):.1f} ms, p95 {percentile(firsts, 0.95):.1f} ms")
+    arrived = results[2][0]
+    lead = (clocks[1][0] - clocks[2][0]) / 1e6
+    print(f"dated by arrival at the recorder instead (as parec dates it): shown minus heard "
+          f"median {percentile(arrived, 0.5):.1f} ms; the sink's monitor gets the sound "
+          f"{lead:.1f} ms before the sink plays it")
     median = percentile(differences, 0.5)
     low = percentile(differences, 0.05)
     high = percentile(differences, 0.95)
@@ -238,13 +350,13 @@ def analyse(raw_path, times_path, positions_path, check):
 def main(arguments):
     if len(arguments) >= 4 and arguments[0] == "terminal" and arguments[3] == "--":
         return run_on_terminal(arguments[1], float(arguments[2]), arguments[4:])
-    if len(arguments) in (4, 7) and arguments[0] == "analyse":
+    if len(arguments) in (6, 9) and arguments[0] == "analyse":
         check = None
-        if len(arguments) == 7:
-            if arguments[4] != "--check":
-                fail("usage: analyse RAW TIMES POSITIONS [--check MEDIAN SPREAD]")
-            check = (float(arguments[5]), float(arguments[6]))
-        analyse(arguments[1], arguments[2], arguments[3], check)
+        if len(arguments) == 9:
+            if arguments[6] != "--check":
+                fail("usage: analyse RAW TIMES POSITIONS RENDER STAMPS [--check MEDIAN SPREAD]")
+            check = (float(arguments[7]), float(arguments[8]))
+        analyse(*arguments[1:6], check)
         return 0
     print(__doc__, file=sys.stderr)
     return 2

@@ -4,10 +4,12 @@
 # golden checksum as natively, on the scalar mixer path), then, where
 # Debian's chromium and npm's puppeteer-core are installed, serves the site on
 # 127.0.0.1, checks the page in headless Chromium (scripts/check-web-page.mjs,
-# screenshots in build-web/screenshots/; its sound against the song rendered
-# natively), checks the start and fullscreen gestures
-# (scripts/check-web-gestures.mjs) and compares chosen frames drawn frame by
-# frame with the native capture's (scripts/web-frames.mjs).
+# screenshots in build-web/screenshots/), checks the start and fullscreen
+# gestures (scripts/check-web-gestures.mjs), listens to the page's sound at a
+# PulseAudio sink, through the AudioWorklet and through the script processor,
+# against the song rendered natively (scripts/check-web-sound.sh) and
+# compares chosen frames drawn frame by frame with the native capture's
+# (scripts/web-frames.mjs).
 #
 #   bash scripts/test-web.sh [--no-page | --require-page]
 #
@@ -74,14 +76,25 @@ if [[ $page != no ]]; then
             curl -sf "http://127.0.0.1:$port/index.html" >/dev/null && break
             sleep 0.1
         done
-        # The song rendered natively, whose first block the page's sound
-        # must begin with.
+        count node scripts/check-web-page.mjs "http://127.0.0.1:$port/index.html" build-web/screenshots 10
+        count node scripts/check-web-gestures.mjs "http://127.0.0.1:$port/index.html"
+        # The sound where a listener hears it (a private PulseAudio server's
+        # null sink), the page's main thread blocked for 1 s
+        # every 1.5 s: no silence of 10 ms or more, the song's own frames
+        # from its first on, the position never back, the picture catching
+        # up. Against the song and its block stamps rendered natively.
         cmake --build build-web/native --target korvanthe-xm
         build-web/native/bin/korvanthe-xm render build-web/native/bin/soundtrack.xm \
-            -o "$work/soundtrack.wav" >/dev/null
-        count node scripts/check-web-page.mjs \
-            "http://127.0.0.1:$port/index.html" build-web/screenshots 10 "$work/soundtrack.wav"
-        count node scripts/check-web-gestures.mjs "http://127.0.0.1:$port/index.html"
+            -o "$work/soundtrack.wav" --positions "$work/positions.txt" >/dev/null
+        # The worklet must pass; the script processor of browsers without
+        # one gives its figures (it plays on the page's thread, so a page
+        # blocked for a second replays stale buffers, and on a loaded
+        # machine its start can still come late).
+        count bash scripts/check-web-sound.sh "http://127.0.0.1:$port/index.html" \
+            "$work/soundtrack.wav" "$work/positions.txt" --device worklet
+        bash scripts/check-web-sound.sh "http://127.0.0.1:$port/index.html" \
+            "$work/soundtrack.wav" "$work/positions.txt" --device script-processor ||
+            echo "script processor: figures only, not counted"
         # The page frame by frame against the native capture of the same
         # frames: the text (8 s), the title (31 s), the scroll (60 s and
         # 90 s) and a flash (115.4 s), at 10 fps. The two rasterisers

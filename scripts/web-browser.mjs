@@ -10,11 +10,14 @@ const puppeteer = require("puppeteer-core");
 
 // Chromium without a sandbox (which it refuses to run as root), drawing
 // WebGL in software so that pictures do not depend on the machine's graphics. autoplayPolicy,
-// when given, is Chromium's --autoplay-policy value.
-export function launchBrowser({ width, height, autoplayPolicy }) {
+// when given, is Chromium's --autoplay-policy value. With sound, the page's
+// sound goes to the machine's sound server (PULSE_SERVER) instead of being
+// muted, as puppeteer has it by default.
+export function launchBrowser({ width, height, autoplayPolicy, sound }) {
   return puppeteer.launch({
     executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
     headless: "new",
+    ...(sound ? { ignoreDefaultArgs: ["--mute-audio"] } : {}),
     args: ["--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
            ...(autoplayPolicy ? [`--autoplay-policy=${autoplayPolicy}`] : []),
            `--window-size=${width},${height}`],

@@ -8,6 +8,36 @@
 
 namespace korvanthe {
 
+// One timing report of the server, as far as the position needs it.
+struct ServerTimingReport {
+    uint64_t readIndexBytes;         // bytes of the stream the server has taken
+    int64_t sinkLatencyMicroseconds; // what the sink holds of them unplayed; 0: none reported
+    int64_t ageMicroseconds;         // from the report's time stamp to its arrival
+    bool sinkPlaying;                // whether the sink was playing the stream then
+};
+
+// What a report says, ready to be carried forward: the stream's frames
+// heard at the moment it describes (what the server took less what the
+// sink still holds, never below 0), and that moment, counted back from the
+// report's arrival by its age (not below 0: a time stamp ahead of our clock
+// is taken as made on arrival; at most longestCarryMicroseconds: a stamp
+// older than that is from a clock that cannot be trusted).
+struct ServerClock {
+    int64_t frames;
+    int64_t microsecondsBeforeArrival;
+    bool running;
+};
+
+inline ServerClock serverClockOfReport(const ServerTimingReport& report, int32_t sampleRate,
+                                       int64_t longestCarryMicroseconds) {
+    const int64_t heldFrames = std::max<int64_t>(report.sinkLatencyMicroseconds, 0) *
+                               sampleRate / 1000000;
+    const int64_t takenFrames = static_cast<int64_t>(report.readIndexBytes / 4);
+    return ServerClock{std::max<int64_t>(takenFrames - heldFrames, 0),
+                       std::clamp<int64_t>(report.ageMicroseconds, 0, longestCarryMicroseconds),
+                       report.sinkPlaying};
+}
+
 // Frames of the stream heard now: the server's last report (frames heard at
 // the moment it describes), carried forward at the nominal rate by the time
 // since then, at most longestCarryMicroseconds, and not at all when the sink

@@ -144,9 +144,8 @@ struct PulseOutput {
     // The stream's frames heard as the server last reported them, the
     // moment the report describes, and whether the sink was playing then.
     bool clockKnown = false;
-    int64_t clockFrames = 0;
-    Clock::time_point clockTime{};
-    bool clockRunning = false;
+    ServerClock clock{};
+    Clock::time_point clockArrival{};
     Clock::time_point timingRequested{};
     bool priorityRaised = false;
     bool corked = false; // held by pausePulseOutput: the server neither plays nor asks for more
@@ -178,17 +177,16 @@ void onTimingReport(pa_stream* stream, void*) {
     }
     timeval wallNow{};
     gettimeofday(&wallNow, nullptr);
-    const int64_t ageMicroseconds =
+    const ServerTimingReport report{
+        static_cast<uint64_t>(std::max<int64_t>(timing->read_index, 0)),
+        static_cast<int64_t>(timing->sink_usec),
         (static_cast<int64_t>(wallNow.tv_sec) - timing->timestamp.tv_sec) * 1000000 +
-        (static_cast<int64_t>(wallNow.tv_usec) - timing->timestamp.tv_usec);
-    const int64_t heldFrames =
-        static_cast<int64_t>(timing->sink_usec) * output.sampleRate / 1000000;
+            (static_cast<int64_t>(wallNow.tv_usec) - timing->timestamp.tv_usec),
+        timing->playing != 0};
     output.clockKnown = true;
-    output.clockFrames = std::max<int64_t>(timing->read_index / 4 - heldFrames, 0);
-    output.clockTime =
-        Clock::now() - std::chrono::microseconds(std::clamp<int64_t>(
-                           ageMicroseconds, 0, std::chrono::microseconds(LongestCarry).count()));
-    output.clockRunning = timing->playing != 0;
+    output.clock = serverClockOfReport(
+        report, output.sampleRate, std::chrono::microseconds(LongestCarry).count());
+    output.clockArrival = Clock::now();
 }
 
 void onWritable(pa_stream* stream, size_t wanted, void*) {
@@ -372,10 +370,11 @@ bool pulseHeardBytes(uint64_t* bytes) {
         // No report yet (just after the start): the last answer stands.
         if (output.clockKnown) {
             const int64_t sinceReport =
-                std::chrono::duration_cast<std::chrono::microseconds>(now - output.clockTime)
-                    .count();
+                std::chrono::duration_cast<std::chrono::microseconds>(now - output.clockArrival)
+                    .count() +
+                output.clock.microsecondsBeforeArrival;
             const int64_t streamFrames = streamFramesHeard(
-                output.clockFrames, sinceReport, output.clockRunning && !output.corked,
+                output.clock.frames, sinceReport, output.clock.running && !output.corked,
                 std::chrono::duration_cast<std::chrono::microseconds>(LongestCarry).count(),
                 output.sampleRate);
             output.heardBytes = loopBytesHeard(
@@ -415,7 +414,7 @@ void pausePulseOutput(bool paused) {
         }
         // The last report describes the stream before the change: the
         // position is carried forward again only from a report made after it.
-        output.clockRunning = false;
+        output.clock.running = false;
     }
     output.pulse->unlock(output.mainloop);
 }

@@ -4,6 +4,10 @@
 
 namespace korvanthe {
 
+bool platformHasThreads() {
+    return true;
+}
+
 // Without the rights for real-time scheduling SDL refuses; the thread then
 // runs at normal priority, which the two-second ring comfortably covers.
 bool makeCurrentThreadTimeCritical() {

@@ -5,6 +5,10 @@
 
 namespace korvanthe {
 
+bool platformHasThreads() {
+    return true;
+}
+
 // std::thread on MinGW's posix runtime is a Win32 thread underneath, so the
 // calling thread's own handle takes the priority.
 bool makeCurrentThreadTimeCritical() {

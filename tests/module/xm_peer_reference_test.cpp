@@ -180,6 +180,35 @@ TEST(XmPeerReference, RowsAsLibxmpPlaysThem) {
     }
 }
 
+// An instrument header cut short (tests/module/xm_short_instrument_header_test.cpp):
+// libxmp finds the same samples behind it, and leaves the fields it does not
+// hold empty as we do: no envelope, no fadeout, no vibrato.
+TEST(XmPeerReference, ShortInstrumentHeadersAsLibxmpReadsThem) {
+    for (const uint32_t headerSize : {33u, 129u, 225u, 241u, 263u}) {
+        std::vector<uint8_t> bytes = writeXm(testing::shortHeaderSong(headerSize));
+        XmpContext xmp;
+        ASSERT_TRUE(loadXmp(xmp, bytes)) << headerSize;
+        ModulePtr module = loadModuleFromBytes(bytes);
+        ASSERT_NE(module, nullptr) << headerSize;
+        xmp_module_info info{};
+        xmp_get_module_info(xmp.context, &info);
+        const xmp_instrument& theirs = info.mod->xxi[0];
+        const Instrument& ours = module->instruments[0];
+        ASSERT_EQ(theirs.nsm, ours.sampleCount) << headerSize;
+        for (int j = 0; j < ours.sampleCount; ++j) {
+            EXPECT_EQ(static_cast<uint32_t>(info.mod->xxs[theirs.sub[j].sid].len),
+                      ours.samples[j]->length)
+                << headerSize << " sample " << j;
+            EXPECT_EQ(theirs.sub[j].vde != 0, ours.vibratoDepth != 0) << headerSize;
+        }
+        EXPECT_EQ((theirs.aei.flg & XMP_ENVELOPE_ON) != 0, ours.volumeEnvelopeFlags != 0)
+            << headerSize;
+        EXPECT_EQ((theirs.pei.flg & XMP_ENVELOPE_ON) != 0, ours.panningEnvelopeFlags != 0)
+            << headerSize;
+        EXPECT_EQ(theirs.rls != 0, ours.fadeout != 0) << headerSize;
+    }
+}
+
 // libxmp refuses what we refuse: more than 32 samples, versions below 1.02.
 TEST(XmPeerReference, LibxmpRefusesWhatWeRefuse) {
     XmSong tooMany = testing::manySampleSong(32);
@@ -224,6 +253,20 @@ std::vector<RowStart> openmptTimeline(const std::vector<uint8_t>& bytes) {
         }
     }
     return rows;
+}
+
+// An instrument header cut short: libopenmpt finds the same sample headers
+// behind it (their names), and the instrument after it.
+TEST(XmPeerReference, ShortInstrumentHeadersAsLibopenmptReadsThem) {
+    for (const uint32_t headerSize : {33u, 129u, 225u, 241u, 263u}) {
+        const std::vector<uint8_t> bytes = writeXm(testing::shortHeaderSong(headerSize));
+        openmpt::module song(bytes);
+        const std::vector<std::string> names = song.get_sample_names();
+        ASSERT_EQ(names.size(), 3u) << headerSize;
+        EXPECT_EQ(names[0], "first sample") << headerSize;
+        EXPECT_EQ(names[1], "second sample") << headerSize;
+        EXPECT_EQ(song.get_num_instruments(), 2) << headerSize;
+    }
 }
 
 TEST(XmPeerReference, RowsAsLibopenmptPlaysThem) {

@@ -125,4 +125,29 @@ inline XmSong stereoSong() {
     return song;
 }
 
+// The variant song whose first instrument's header is cut to `headerSize`
+// bytes, as some packers write it (263 is what trackers write; the fields
+// run to offset 241). The instrument has every field set: the keymap splits
+// its two samples, both envelopes are on with points, and it has automatic
+// vibrato and a fadeout, so that a field the loader took from the sample
+// headers behind a short header would show.
+inline XmSong shortHeaderSong(uint32_t headerSize) {
+    XmSong song = variantSong();
+    XmInstrument& instrument = song.instruments[0];
+    instrument.storedHeaderSize = headerSize;
+    instrument.samples[0].name = "first sample";
+    instrument.samples[1].name = "second sample";
+    instrument.volumeEnvelope.points = {{0, 64}, {10, 32}, {30, 0}};
+    instrument.volumeEnvelope.flags = 1;
+    instrument.panningEnvelope.points = {{0, 0}, {20, 64}};
+    instrument.panningEnvelope.flags = 1 | 2;
+    instrument.panningEnvelope.sustainPoint = 1;
+    instrument.vibratoType = 1;
+    instrument.vibratoSweep = 4;
+    instrument.vibratoDepth = 8;
+    instrument.vibratoRate = 16;
+    instrument.fadeout = 300;
+    return song;
+}
+
 } // namespace korvanthe::testing

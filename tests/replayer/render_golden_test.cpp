@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "audio/offline_render.h"
+#include "audio/output_settings.h"
 #include "tests/replayer/replay_harness.h"
 #include "tests/support/fnv1a.h"
 #include "tests/support/mixer_paths.h"
@@ -25,7 +26,6 @@ namespace {
 constexpr uint64_t GoldenChecksum = 0xD000B428351F27F9ULL;
 constexpr int32_t GoldenRate = 44100;
 constexpr int64_t GoldenFrames = int64_t{GoldenRate} * 4;
-constexpr int64_t BlockFrames = 882; // 20 ms at 44100 Hz
 const char* const RecordName = "golden_song_blocks.txt";
 
 // Two channels over two orders: notes with envelopes and fadeout, a
@@ -135,7 +135,8 @@ Render renderGolden(Module* module) {
 
 std::string recordText(const std::vector<BlockRecord>& blocks) {
     std::ostringstream text;
-    text << "# The golden song at 44100 Hz, one line per 882-frame block: the ticks begun\n"
+    text << "# The golden song at 44100 Hz, one line per " << outputSettings.blockFrames
+         << "-frame block: the ticks begun\n"
             "# by the block's end, the order, row and tick of the last of them (as\n"
             "# korvanthe-xm trace prints it) and FNV-1a of the block's PCM.\n"
             "# block ticks order row tick checksum\n";
@@ -186,8 +187,10 @@ std::string firstDifference(const std::vector<BlockRecord>& kept,
     const int32_t firstTick = i == 0 ? 1 : kept[i - 1].ticks + 1;
     const int32_t lastTick = kept[i].ticks;
     std::ostringstream hint;
-    hint << "first difference in block " << i << " (frames " << i * BlockFrames << " to "
-         << (i + 1) * BlockFrames - 1 << "), ";
+    // The blocks are the renderer's, of the size the output settings give.
+    const int64_t blockFrames = outputSettings.blockFrames;
+    hint << "first difference in block " << i << " (frames " << i * blockFrames << " to "
+         << (i + 1) * blockFrames - 1 << "), ";
     if (firstTick > lastTick) {
         hint << "within tick " << lastTick << ", which began earlier";
     } else if (firstTick == lastTick) {

@@ -19,9 +19,6 @@ inline double exactCos(double x) {
 double exactExp(double x);
 // Natural logarithm for x > 0; -1e300 otherwise.
 double exactLog(double x);
-inline double exactPow2(double x) {
-    return exactExp(x * 0.69314718055994530942);
-}
 inline double exactLog2(double x) {
     return exactLog(x) * 1.44269504088896340736;
 }
