@@ -246,6 +246,9 @@ bool startMainSequence(int& status, const MainSequenceHooks& hooks, const DataFi
         status = ExitEnded;
         return false;
     }
+    if (running.hooks.beforePlay) {
+        running.hooks.beforePlay();
+    }
     playerPlay();
 
     // The entries at 0:0 fire before the first query, even before the song
@@ -253,6 +256,11 @@ bool startMainSequence(int& status, const MainSequenceHooks& hooks, const DataFi
     callHook(running.hooks.beforeFrame, 0);
     if (author) {
         authorFrame();
+    } else if (running.hooks.position) {
+        int32_t order = 0;
+        int32_t row = 0;
+        running.hooks.position(order, row);
+        updateFrame(order, row);
     } else {
         updateFrame(0, 0);
     }
@@ -273,8 +281,14 @@ bool stepMainSequence() {
     } else {
         // Two separate queries, order first: the pair may straddle a block
         // boundary, and the timeline simply looks the pair up.
-        const int32_t order = playerCurrentOrder();
-        const int32_t row = playerCurrentRow();
+        int32_t order = 0;
+        int32_t row = 0;
+        if (running.hooks.position) {
+            running.hooks.position(order, row);
+        } else {
+            order = playerCurrentOrder();
+            row = playerCurrentRow();
+        }
         logPosition(order, row);
         updateFrame(order, row);
     }

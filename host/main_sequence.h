@@ -57,6 +57,13 @@ struct MainSequenceHooks {
     std::function<void(int64_t frame)> beforeFrame;
     // After frame k has been drawn into the back buffer, before it is shown.
     std::function<void(int64_t frame)> afterFrame;
+    // Right before the song starts playing (the song and the script are
+    // loaded): the moment to move the song and to bring the timeline to
+    // where a run from the start would have it.
+    std::function<void()> beforePlay;
+    // Where the song is heard, for every frame, frame 0 included, in place of
+    // the player's audible block (and of frame 0's start at 0:0).
+    std::function<void(int32_t& order, int32_t& row)> position;
 };
 
 // Where the sequence reads its files from.

@@ -68,6 +68,21 @@ class CaptureCommand : public ::testing::Test {
         return bin.string();
     }
 
+    // The show's files (as built beside the tool) in the working folder.
+    bool showInTheWorkingFolder() {
+        const fs::path show = fs::path(KORVANTHE_BINARY_DIR) / "bin";
+        for (const char* name : {"soundtrack.xm", "random.scp", "gridtile.tga", "picture0.raw",
+                                 "picture1.raw", "picture2.raw", "korvanthe.raw", "tallstrip.raw",
+                                 "random.raw"}) {
+            std::error_code error;
+            fs::create_symlink(show / name, folder / "work" / name, error);
+            if (error) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     fs::path folder;
 };
 
@@ -148,6 +163,55 @@ TEST_F(CaptureCommand, EachVideoContainerGetsCodecsItHolds) {
     }
     // Only the videos: the intermediate files are gone.
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "work"), fs::directory_iterator()), 3);
+}
+
+TEST_F(CaptureCommand, AStretchIsTheWholeCapturesFramesAndSoundAtTheSameMoments) {
+    ASSERT_TRUE(showInTheWorkingFolder());
+    const Outcome whole = capture("-o whole/ --fps 5 --seconds 14");
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const std::string wholeSound = fileText(folder / "work" / "whole" / "soundtrack.wav");
+    struct Row {
+        const char* options;
+        int firstFrame; // the whole capture's frame the stretch begins with
+        int frames;
+    };
+    // At 5 fps frame k is at k / 5 s. At BPM 128 a tick is 861 frames and a
+    // row of 6 ticks 5166: order 1 begins after order 0's 64 rows, at sound
+    // frame 330624, and its row 8 at 371952 (8.434 s), so the stretch begins
+    // with frame 43 (8.6 s) and ends before frame 68 (13.6 s, the first at or
+    // after 13.5 s); 9.3 s falls between frames 46 and 47.
+    const Row table[] = {
+        {"--from 1:8 --to 0:13.50", 43, 68 - 43},
+        {"--from 9.3s --seconds 2", 47, 10},
+    };
+    for (const Row& row : table) {
+        SCOPED_TRACE(row.options);
+        fs::remove_all(folder / "work" / "part");
+        const Outcome part = capture(std::string("-o part/ --fps 5 ") + row.options);
+        ASSERT_EQ(part.status, 0) << part.err;
+        for (int frame = 0; frame < row.frames; ++frame) {
+            char name[32];
+            std::snprintf(name, sizeof name, "frame_%06d.png", frame);
+            char wholeName[32];
+            std::snprintf(wholeName, sizeof wholeName, "frame_%06d.png", row.firstFrame + frame);
+            ASSERT_TRUE(fileText(folder / "work" / "part" / name) ==
+                        fileText(folder / "work" / "whole" / wholeName))
+                << "frame " << frame << " of the stretch is not frame " << row.firstFrame + frame
+                << " of the whole capture";
+        }
+        char after[32];
+        std::snprintf(after, sizeof after, "frame_%06d.png", row.frames);
+        EXPECT_FALSE(fs::exists(folder / "work" / "part" / after)) << "one frame too many";
+        const std::string sound = fileText(folder / "work" / "part" / "soundtrack.wav");
+        const size_t first = static_cast<size_t>(row.firstFrame) * 44100 / 5 * 4;
+        ASSERT_EQ(sound.size() - 44, static_cast<size_t>(row.frames) * 44100 / 5 * 4);
+        EXPECT_TRUE(sound.substr(44) == wholeSound.substr(44 + first, sound.size() - 44));
+    }
+    const Outcome refused = capture("-o none/ --from 30:0");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--from 30:0: the song's orders are 0 to 19"), std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(fs::exists(folder / "work" / "none"));
 }
 
 } // namespace

@@ -70,7 +70,8 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             options.version = true;
             return true;
         }
-        if (word != "-o" && word != "--fps" && word != "--seconds") {
+        if (word != "-o" && word != "--fps" && word != "--seconds" && word != "--from" &&
+            word != "--to") {
             error = "unknown argument \"" + word + "\"";
             return false;
         }
@@ -82,6 +83,14 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
         double number = 0;
         if (word == "-o") {
             options.output = value;
+        } else if (word == "--from" || word == "--to") {
+            SongPosition& position = word == "--from" ? options.from : options.to;
+            if (!parseSongPosition(value, position)) {
+                error = word + " needs ORDER, ORDER:ROW or a time such as 1:23.5 or 83.5s, got \"" +
+                        value + "\"";
+                return false;
+            }
+            (word == "--from" ? options.hasFrom : options.hasTo) = true;
         } else if (word == "--fps") {
             if (!parseNumber(value, number) || number != static_cast<int>(number) || number < 1 ||
                 number > HighestFps) {
@@ -99,6 +108,10 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     }
     if (options.output.empty()) {
         error = "no output given (-o OUT)";
+        return false;
+    }
+    if (options.hasTo && options.seconds > 0) {
+        error = "--to and --seconds cannot be used together";
         return false;
     }
     options.outputKind = captureOutputKind(options.output);

@@ -4,18 +4,24 @@
 
 #include <string>
 
+#include "audio/song_position.h"
+
 namespace korvanthe {
 
 inline constexpr const char* captureUsageLine =
-    "usage: korvanthe-capture -o OUT [--fps N] [--seconds S]\n";
+    "usage: korvanthe-capture -o OUT [--fps N] [--seconds S] [--from POS] [--to POS]\n";
 
 inline constexpr const char* captureHelp =
-    "usage: korvanthe-capture -o OUT [--fps N] [--seconds S]\n"
+    "usage: korvanthe-capture -o OUT [--fps N] [--seconds S] [--from POS] [--to POS]\n"
     "Records the demo frame by frame, from the files in the working folder, as it would play.\n"
     "\n"
     "  -o OUT        a .mp4, .mkv or .webm video (through ffmpeg), or a folder of PNG frames\n"
     "  --fps N       frames per second, a whole number from 1 to 240 (default 60)\n"
     "  --seconds S   length in seconds, above 0 and at most 3600 (default: the song once)\n"
+    "  --from POS    only the stretch from there: ORDER, ORDER:ROW or a time (1:23.5,\n"
+    "                83.5s); each frame is the whole capture's frame at that moment, the\n"
+    "                sound the same stretch of the whole render\n"
+    "  --to POS      up to there (the same forms); not with --seconds\n"
     "  -h, --help    show this text\n"
     "  --version     show the version\n"
     "\n"
@@ -41,7 +47,11 @@ struct CaptureOptions {
     std::string output;
     CaptureOutput outputKind = CaptureOutput::refused;
     int fps = 60;
-    double seconds = 0; // 0: the length of the song
+    double seconds = 0; // 0: the length of the song (or to --to)
+    bool hasFrom = false;
+    SongPosition from;
+    bool hasTo = false;
+    SongPosition to;
     bool help = false;
     bool version = false;
 };

@@ -1,12 +1,15 @@
 #include "tools/capture/capture_session.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <thread>
 
 #include "audio/block_streaming.h"
 #include "audio/offline_render.h"
 #include "audio/output_settings.h"
+#include "audio/player.h"
+#include "timeline/timeline_update.h"
 #include "host/frame_clock.h"
 #include "host/main_sequence.h"
 #include "host/window.h"
@@ -58,9 +61,39 @@ void playSoundTo(CaptureSession& session, int64_t target) {
     }
 }
 
+// The device's frames count from the stretch's first sound frame.
+int64_t deviceFrameOf(const CaptureSession& session, int64_t frame) {
+    const int fps = session.options.fps;
+    return soundFrameOfVideoFrame(session.firstFrame + frame, fps) -
+           soundFrameOfVideoFrame(session.firstFrame, fps);
+}
+
 void beforeFrame(CaptureSession& session, int64_t frame) {
-    playSoundTo(session, soundFrameOfVideoFrame(frame, session.options.fps));
-    setVirtualMilliseconds(clockOfVideoFrame(frame, session.options.fps));
+    playSoundTo(session, deviceFrameOf(session, frame));
+    setVirtualMilliseconds(clockOfVideoFrame(session.firstFrame + frame, session.options.fps));
+}
+
+// A stretch that begins later: the song moved to its first sound frame
+// (while it does not play yet: the sound begins there), and the timeline
+// brought to where the whole capture has it by that frame, frame by frame
+// as the whole capture delivered its entries (each at the position heard
+// then and the clock of that frame), with nothing drawn.
+void startStretch(const CaptureSession& session) {
+    const int fps = session.options.fps;
+    playerSeek(SongPosition::frame(soundFrameOfVideoFrame(session.firstFrame, fps)));
+    const SongMap* map = playerSongMap();
+    for (int64_t frame = 0; frame < session.firstFrame; ++frame) {
+        int32_t order = 0;
+        int32_t row = 0;
+        if (frame > 0 && map != nullptr && !map->blockStamps.empty()) {
+            const size_t block = std::min(
+                static_cast<size_t>(soundFrameOfVideoFrame(frame, fps) / outputSettings.blockFrames),
+                map->blockStamps.size() - 1);
+            order = map->blockStamps[block].order;
+            row = map->blockStamps[block].row;
+        }
+        deliverScriptEntriesAt(order, row, clockOfVideoFrame(frame, fps));
+    }
 }
 
 bool storeFrame(CaptureSession& session, int64_t frame) {
@@ -101,7 +134,7 @@ void afterFrame(CaptureSession& session, int64_t frame) {
         // The sound runs to the end of the last frame's time, so picture and
         // sound end together.
         if (stored) {
-            playSoundTo(session, soundFrameOfVideoFrame(session.frameCount, fps));
+            playSoundTo(session, deviceFrameOf(session, session.frameCount));
         }
         // A held Escape ends the frame loop at the next pump.
         injectKey(KeyEscape, true);
@@ -121,6 +154,56 @@ double songSeconds(const std::string& songPath) {
     return static_cast<double>(std::max<int64_t>(length.frames, 0)) / CaptureSampleRate;
 }
 
+bool findCaptureStretch(const std::string& songPath, const CaptureOptions& options,
+                        int64_t& firstFrame, int64_t& frameCount, std::string& reason) {
+    useStandardFileCallbacks();
+    Module* module = createModule(songPath.c_str());
+    if (module == nullptr) {
+        reason = std::string(songFileName) + " does not load, so it has no positions";
+        return false;
+    }
+    bool started = false;
+    const PositionRefusal refusal = startOfflineRenderBetween(
+        module, CaptureSampleRate, 1, options.hasFrom ? options.from : SongPosition{},
+        options.hasTo ? &options.to : nullptr, true, &started);
+    const OfflineStretch stretch = offlineStretch();
+    const SongMap map = offlineSongMap();
+    stopOfflineRender();
+    if (!started) {
+        const SongPosition& position =
+            !options.hasTo || songPositionFrame(map, *module, options.from, &firstFrame) !=
+                                  PositionRefusal::None
+                ? options.from
+                : options.to;
+        reason = std::string(&position == &options.from ? "--from " : "--to ") +
+                 describeSongPosition(position) + ": " +
+                 (refusal == PositionRefusal::None && options.hasTo
+                      ? "comes no later than --from"
+                      : describePositionRefusal(map, *module, position, refusal));
+        freeModule(module);
+        return false;
+    }
+    freeModule(module);
+    const int64_t fps = options.fps;
+    // The first frame whose moment is at or after the frame asked for.
+    const auto frameAtOrAfter = [fps](int64_t soundFrame) {
+        return (soundFrame * fps + CaptureSampleRate - 1) / CaptureSampleRate;
+    };
+    firstFrame = frameAtOrAfter(stretch.firstFrame);
+    int64_t endFrame = 0;
+    if (options.hasTo) {
+        endFrame = frameAtOrAfter(stretch.endFrame);
+    } else if (options.seconds > 0) {
+        endFrame = firstFrame + std::llround(options.seconds * static_cast<double>(fps));
+    } else {
+        // Where the whole capture ends.
+        endFrame = std::llround(static_cast<double>(stretch.endFrame) / CaptureSampleRate *
+                                static_cast<double>(fps));
+    }
+    frameCount = std::max<int64_t>(1, endFrame - firstFrame);
+    return true;
+}
+
 bool runCapture(CaptureSession& session) {
     // Time stands still until the frames move it.
     setVirtualMilliseconds(FrameClockOriginMilliseconds);
@@ -128,6 +211,16 @@ bool runCapture(CaptureSession& session) {
     MainSequenceHooks hooks;
     hooks.beforeFrame = [&session](int64_t frame) { beforeFrame(session, frame); };
     hooks.afterFrame = [&session](int64_t frame) { afterFrame(session, frame); };
+    if (session.firstFrame > 0) {
+        hooks.beforePlay = [&session] { startStretch(session); };
+        // The ring's blocks no longer line up with the song's: the position
+        // is the song block of the very frame heard, as in the whole capture.
+        hooks.position = [](int32_t& order, int32_t& row) {
+            const HeardPosition heard = playerHeardPosition();
+            order = heard.stamp.order;
+            row = heard.stamp.row;
+        };
+    }
     runMainSequence(hooks, session.files);
     if (session.error.empty() && session.framesWritten == 0) {
         session.error = "no frame was drawn (no offscreen OpenGL context)";

@@ -19,8 +19,17 @@ namespace korvanthe {
 // 0 when it does not load.
 double songSeconds(const std::string& songPath);
 
+// The stretch --from and --to ask for, in the whole capture's frames at the
+// options' rate: the first frame whose moment lies at or after --from (0
+// without it), and the frame count up to the first at or after --to (or up to
+// where the whole capture ends: the song's end, or --seconds after the first).
+// False, with a one-line reason, for a position the song does not have.
+bool findCaptureStretch(const std::string& songPath, const CaptureOptions& options,
+                        int64_t& firstFrame, int64_t& frameCount, std::string& reason);
+
 struct CaptureSession {
     CaptureOptions options;
+    int64_t firstFrame = 0;        // the whole capture's frame this one begins with
     int64_t frameCount = 0;        // frames to capture
     int64_t framesWritten = 0;     // frames stored or sent to ffmpeg
     int64_t soundFramesPlayed = 0; // sound frames taken from the device so far

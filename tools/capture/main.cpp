@@ -155,7 +155,14 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     double seconds = session.options.seconds;
-    if (seconds <= 0) {
+    if (session.options.hasFrom || session.options.hasTo) {
+        if (!findCaptureStretch(paths.song, session.options, session.firstFrame,
+                                session.frameCount, error)) {
+            std::fprintf(stderr, "korvanthe-capture: %s: %s\n", paths.song.c_str(),
+                         error.c_str());
+            return 2;
+        }
+    } else if (seconds <= 0) {
         seconds = songSeconds(paths.song);
         if (seconds <= 0) {
             std::fprintf(stderr, "korvanthe-capture: %s does not load; capturing %.0f s\n",
@@ -163,7 +170,9 @@ int main(int argc, char** argv) {
             seconds = SecondsWithoutSong;
         }
     }
-    session.frameCount = std::max<int64_t>(1, std::llround(seconds * session.options.fps));
+    if (!session.options.hasFrom && !session.options.hasTo) {
+        session.frameCount = std::max<int64_t>(1, std::llround(seconds * session.options.fps));
+    }
     std::fprintf(stderr, "korvanthe-capture: %lld frames at %d fps (%.2f s) into %s\n",
                  static_cast<long long>(session.frameCount), session.options.fps,
                  static_cast<double>(session.frameCount) / session.options.fps,
