@@ -9,9 +9,9 @@
 #include "audio/offline_render.h"
 #include "audio/output_settings.h"
 #include "audio/player.h"
-#include "timeline/timeline_update.h"
 #include "host/frame_clock.h"
 #include "host/main_sequence.h"
+#include "host/stretch_start.h"
 #include "host/window.h"
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
@@ -61,39 +61,9 @@ void playSoundTo(CaptureSession& session, int64_t target) {
     }
 }
 
-// The device's frames count from the stretch's first sound frame.
-int64_t deviceFrameOf(const CaptureSession& session, int64_t frame) {
-    const int fps = session.options.fps;
-    return soundFrameOfVideoFrame(session.firstFrame + frame, fps) -
-           soundFrameOfVideoFrame(session.firstFrame, fps);
-}
-
 void beforeFrame(CaptureSession& session, int64_t frame) {
-    playSoundTo(session, deviceFrameOf(session, frame));
+    playSoundTo(session, stretchDeviceFrame(session.firstFrame, frame, session.options.fps));
     setVirtualMilliseconds(clockOfVideoFrame(session.firstFrame + frame, session.options.fps));
-}
-
-// A stretch that begins later: the song moved to its first sound frame
-// (while it does not play yet: the sound begins there), and the timeline
-// brought to where the whole capture has it by that frame, frame by frame
-// as the whole capture delivered its entries (each at the position heard
-// then and the clock of that frame), with nothing drawn.
-void startStretch(const CaptureSession& session) {
-    const int fps = session.options.fps;
-    playerSeek(SongPosition::frame(soundFrameOfVideoFrame(session.firstFrame, fps)));
-    const SongMap* map = playerSongMap();
-    for (int64_t frame = 0; frame < session.firstFrame; ++frame) {
-        int32_t order = 0;
-        int32_t row = 0;
-        if (frame > 0 && map != nullptr && !map->blockStamps.empty()) {
-            const size_t block = std::min(
-                static_cast<size_t>(soundFrameOfVideoFrame(frame, fps) / outputSettings.blockFrames),
-                map->blockStamps.size() - 1);
-            order = map->blockStamps[block].order;
-            row = map->blockStamps[block].row;
-        }
-        deliverScriptEntriesAt(order, row, clockOfVideoFrame(frame, fps));
-    }
 }
 
 bool storeFrame(CaptureSession& session, int64_t frame) {
@@ -134,7 +104,8 @@ void afterFrame(CaptureSession& session, int64_t frame) {
         // The sound runs to the end of the last frame's time, so picture and
         // sound end together.
         if (stored) {
-            playSoundTo(session, deviceFrameOf(session, session.frameCount));
+            playSoundTo(session,
+                        stretchDeviceFrame(session.firstFrame, session.frameCount, fps));
         }
         // A held Escape ends the frame loop at the next pump.
         injectKey(KeyEscape, true);
@@ -211,16 +182,7 @@ bool runCapture(CaptureSession& session) {
     MainSequenceHooks hooks;
     hooks.beforeFrame = [&session](int64_t frame) { beforeFrame(session, frame); };
     hooks.afterFrame = [&session](int64_t frame) { afterFrame(session, frame); };
-    if (session.firstFrame > 0) {
-        hooks.beforePlay = [&session] { startStretch(session); };
-        // The ring's blocks no longer line up with the song's: the position
-        // is the song block of the very frame heard, as in the whole capture.
-        hooks.position = [](int32_t& order, int32_t& row) {
-            const HeardPosition heard = playerHeardPosition();
-            order = heard.stamp.order;
-            row = heard.stamp.row;
-        };
-    }
+    addStretchStart(hooks, session.firstFrame, session.options.fps);
     runMainSequence(hooks, session.files);
     if (session.error.empty() && session.framesWritten == 0) {
         session.error = "no frame was drawn (no offscreen OpenGL context)";
