@@ -183,6 +183,7 @@ void reloadScript() {
     restartSongTimeline();
     std::printf("\nkorvanthe: %s read again: %d entries\n", author.paths.script.c_str(),
                 scriptTable.count);
+    std::fflush(stdout);
 }
 
 void reloadPicture(size_t index) {
@@ -211,6 +212,7 @@ void reloadPicture(size_t index) {
     }
     setPicture(picture.slot, view, picture.width, picture.height);
     std::printf("\nkorvanthe: %s read again\n", path.c_str());
+    std::fflush(stdout);
 }
 
 // Maps the loaded song and starts the timeline on it.
@@ -255,6 +257,7 @@ void reloadSong() {
     playerPlay();
     playerPause(paused);
     std::printf("\nkorvanthe: %s read again\n", path.c_str());
+    std::fflush(stdout);
 }
 
 void watchFiles(bool now) {
@@ -347,6 +350,7 @@ void act(int key) {
         break;
     case 'H':
         std::printf("\n%s", KeysHelp);
+        std::fflush(stdout);
         break;
     default:
         break;
