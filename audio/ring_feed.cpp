@@ -215,21 +215,6 @@ void feedRingBlock(int64_t deviceBlock) {
     slot.deviceBlock.store(deviceBlock, std::memory_order_release);
 }
 
-bool songFrameOfDeviceBlock(int64_t deviceBlock, int64_t* songFrame) {
-    if (feed.slotCount <= 0 || deviceBlock < 0) {
-        return false;
-    }
-    const RingSlot& slot = feed.slots[deviceBlock % feed.slotCount];
-    const int64_t before = slot.deviceBlock.load(std::memory_order_acquire);
-    const int64_t frame = slot.songFrame.load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
-    if (before != deviceBlock || slot.deviceBlock.load(std::memory_order_relaxed) != before) {
-        return false;
-    }
-    *songFrame = frame;
-    return true;
-}
-
 bool songFrameOfDeviceFrame(int64_t deviceBlock, int32_t frameInBlock, int64_t* songFrame) {
     if (feed.slotCount <= 0 || deviceBlock < 0) {
         return false;
@@ -249,6 +234,11 @@ bool songFrameOfDeviceFrame(int64_t deviceBlock, int32_t frameInBlock, int64_t* 
     }
     *songFrame = frame;
     return true;
+}
+
+bool songFrameOfDeviceBlock(int64_t deviceBlock, int64_t* songFrame) {
+    // A block begins before any wrap: the feed wraps before it fills one.
+    return songFrameOfDeviceFrame(deviceBlock, 0, songFrame);
 }
 
 bool songStampOf(int64_t songBlock, BlockStamp* stamp) {
