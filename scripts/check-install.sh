@@ -38,37 +38,52 @@ if [[ "$what" == --inside ]]; then
             awk 'NF { if ($1 > max) max = $1 } END { print max + 0 }'
     }
     has_sound() { [[ -f "$1" && $(tr -d '\000' <"$1" | head -c 1 | wc -c) -gt 0 ]]; }
+    bright() { [[ $(brightness) -ge 40 ]]; }
+    manager_runs() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    ended() { ! kill -0 "$pid" 2>/dev/null; }
+    # Each wait is for the event itself, bounded by a minute: far longer than
+    # any run takes, even on a loaded machine, so that only a demo that never
+    # gets there fails. waited: the seconds it took, to a tenth.
+    wait_until() {
+        local started=$EPOCHREALTIME microseconds
+        until "$@"; do
+            microseconds=$((${EPOCHREALTIME/./} - ${started/./}))
+            if [[ $microseconds -ge 60000000 ]]; then
+                waited=$((microseconds / 1000000)).$((microseconds / 100000 % 10))
+                return 1
+            fi
+            sleep 0.1
+        done
+        microseconds=$((${EPOCHREALTIME/./} - ${started/./}))
+        waited=$((microseconds / 1000000)).$((microseconds / 100000 % 10))
+    }
     openbox >/dev/null 2>&1 &
     manager=$!
-    for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-        sleep 0.1
-    done
+    wait_until manager_runs || true
     mkdir "$scratch/empty"
     cd "$scratch/empty"
     SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$sound" "$demo" 2>"$scratch/stderr" &
     pid=$!
     status=0
     # The demo starts dark and its pictures fade: one bright screen is enough.
-    picture=0
-    for _ in $(seq 100); do
-        [[ $(brightness) -ge 40 ]] && { picture=1; break; }
-        sleep 0.1
-    done
-    [[ $picture -eq 1 ]] || { echo "no picture within 10 s" >&2; status=1; }
-    for _ in $(seq 100); do
-        has_sound "$sound" && break
-        sleep 0.1
-    done
-    has_sound "$sound" || { echo "no sound within 10 s" >&2; status=1; }
+    if wait_until bright; then
+        echo "picture after $waited s"
+    else
+        echo "no picture after $waited s" >&2
+        status=1
+    fi
+    if wait_until has_sound "$sound"; then
+        echo "sound after $waited s"
+    else
+        echo "no sound after $waited s" >&2
+        status=1
+    fi
     [[ -z "$(ls -A "$scratch/empty")" ]] || { echo "the demo wrote into its folder" >&2; status=1; }
     xdotool key Escape
-    for _ in $(seq 50); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-        echo "Escape did not end the demo within 5 s" >&2
+    if wait_until ended; then
+        echo "ended $waited s after Escape"
+    else
+        echo "Escape did not end the demo: still running after $waited s" >&2
         kill "$pid"
         status=1
     fi

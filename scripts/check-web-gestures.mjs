@@ -9,7 +9,7 @@
 //
 // URL is the served site's index.html. Needs what scripts/web-browser.mjs
 // needs. Prints a closing "N passed, N failed".
-import { launchBrowser, makeChecks, openPage } from "./web-browser.mjs";
+import { launchBrowser, makeChecks, openPage, waitFor } from "./web-browser.mjs";
 
 const [url] = process.argv.slice(2);
 if (!url) {
@@ -31,16 +31,8 @@ try {
     const reply = await session.send("Runtime.evaluate", { expression, returnByValue: true });
     return reply.result.value;
   };
-  const readUntil = async (expression, milliseconds) => {
-    for (const end = Date.now() + milliseconds; Date.now() < end; await pause(50)) {
-      if (await read(expression)) {
-        return true;
-      }
-    }
-    return false;
-  };
-  await readUntil("window.korvanthe.status().framesDrawn > 0", 30000);
-  await readUntil('!document.getElementById("front").classList.contains("hidden")', 5000);
+  const drawing = await waitFor(() => read("window.korvanthe.status().framesDrawn > 0"));
+  const asking = await waitFor(() => read('!document.getElementById("front").classList.contains("hidden")'));
   await pause(1000);
   const held = await read(`({
     state: Module.korvantheSound.context.state,
@@ -51,20 +43,20 @@ try {
   })`);
   check("without a gesture the sound is held back", held.state === "suspended" && !held.activated,
         held.state);
-  check("the page asks for a click", held.asking && held.button === "Sound on", held.button);
+  check("the page asks for a click", held.asking && held.button === "Sound on",
+        `${held.button}; first frame after ${drawing.seconds} s, the request ${asking.seconds} s later`);
   check("the song waits at its start", held.status.framesPlayed === 0 && held.status.row === 0,
         JSON.stringify(held.status));
 
   await page.mouse.click(Width / 2, Height / 2);
-  await page.waitForFunction(() => window.korvanthe.status().framesPlayed > 44100, { timeout: 10000 })
-      .catch(() => {});
+  const played = await waitFor(() => page.evaluate(() => window.korvanthe.status().framesPlayed > 44100));
   const playing = await page.evaluate(() => ({
     state: Module.korvantheSound.context.state,
     asking: !document.getElementById("front").classList.contains("hidden"),
     status: window.korvanthe.status(),
   }));
   check("a click lets the song play", playing.state === "running" && playing.status.framesPlayed > 44100,
-        `${playing.state}, ${JSON.stringify(playing.status)}`);
+        `${playing.state}, ${JSON.stringify(playing.status)}; a second played after ${played.seconds} s`);
   check("the request goes away", !playing.asking);
 
   // The canvas's place on the screen: 4:3, as high as the screen, centred.
@@ -75,17 +67,18 @@ try {
   });
   const pillarboxed = (box) => Math.abs(box.height - Height) < 1 &&
       Math.abs(box.width - Height * 4 / 3) < 1 && Math.abs(box.x - (Width - box.width) / 2) < 1;
+  const fullscreen = () => waitFor(() => page.evaluate(() => document.fullscreenElement !== null));
   await page.keyboard.press("Space");
-  await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 }).catch(() => {});
+  const entered = await fullscreen();
   const full = await canvasBox();
-  check("Space asks for fullscreen", full.fullscreen);
+  check("Space asks for fullscreen", full.fullscreen, `after ${entered.seconds} s`);
   check("the picture keeps 4:3 with bars at the sides", pillarboxed(full), JSON.stringify(full));
   await page.keyboard.press("Space");
-  await page.waitForFunction(() => document.fullscreenElement === null, { timeout: 5000 }).catch(() => {});
-  check("Space again leaves fullscreen", !(await canvasBox()).fullscreen);
+  const left = await waitFor(() => page.evaluate(() => document.fullscreenElement === null));
+  check("Space again leaves fullscreen", !(await canvasBox()).fullscreen, `after ${left.seconds} s`);
   await page.mouse.click(Width / 2, Height / 2, { clickCount: 2 });
-  await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 }).catch(() => {});
-  check("a double-click asks for fullscreen", (await canvasBox()).fullscreen);
+  const again = await fullscreen();
+  check("a double-click asks for fullscreen", (await canvasBox()).fullscreen, `after ${again.seconds} s`);
   check("no console errors", errors.length === 0, errors.slice(0, 3).join(" | "));
 } finally {
   await browser.close();

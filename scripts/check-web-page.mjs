@@ -11,7 +11,7 @@
 // closing "N passed, N failed" line.
 import fs from "fs";
 import path from "path";
-import { launchBrowser, makeChecks, openPage } from "./web-browser.mjs";
+import { launchBrowser, makeChecks, openPage, waitFor } from "./web-browser.mjs";
 
 const [url, outFolder, secondsText] = process.argv.slice(2);
 if (!url || !outFolder) {
@@ -56,7 +56,11 @@ try {
     width: 640, height: 480,
     beforeLoad: (page) => page.evaluateOnNewDocument(tapSound),
   });
-  await page.waitForFunction(() => window.korvanthe.status().framesDrawn > 0, { timeout: 30000 });
+  const drawing = await waitFor(() => page.evaluate(() => window.korvanthe.status().framesDrawn > 0));
+  if (!drawing.met) {
+    throw new Error(`the page drew no frame: not after ${drawing.seconds} s`);
+  }
+  console.log(`first frame drawn after ${drawing.seconds} s`);
   const first = await page.evaluate(() => window.korvanthe.status());
   const shots = [];
   const started = Date.now();

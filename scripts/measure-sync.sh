@@ -106,13 +106,16 @@ done
 start_recording() {
     "$bin/korvanthe-sync-record" sync.monitor "$1.raw" "$1.times" 60 2>"$1.recorder" &
     recorder_pid=$!
-    for _ in $(seq 100); do
+    # A minute to start: far longer than the recorder takes, even on a
+    # loaded machine, so that only one that never starts fails.
+    local started=$SECONDS
+    until [ $((SECONDS - started)) -ge 60 ]; do
         grep -q recording "$1.recorder" 2>/dev/null && return 0
         kill -0 "$recorder_pid" 2>/dev/null || break
         sleep 0.05
     done
     cat "$1.recorder" >&2
-    fail "the recorder did not start"
+    fail "the recorder did not start (gave up after $((SECONDS - started)) s)"
 }
 
 stop_recording() {

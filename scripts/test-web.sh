@@ -72,8 +72,11 @@ if [[ $page != no ]]; then
         python3 -m http.server "$port" --bind 127.0.0.1 --directory build-web/site >"$work/server.log" 2>&1 &
         server=$!
         trap 'kill $server 2>/dev/null; rm -rf "$work"' EXIT
-        for _ in $(seq 50); do
-            curl -sf "http://127.0.0.1:$port/index.html" >/dev/null && break
+        # A minute for the server to answer: far longer than it takes, even
+        # on a loaded machine.
+        started=$SECONDS
+        until curl -sf "http://127.0.0.1:$port/index.html" >/dev/null; do
+            [[ $((SECONDS - started)) -lt 60 ]] || break
             sleep 0.1
         done
         count node scripts/check-web-page.mjs "http://127.0.0.1:$port/index.html" build-web/screenshots 10

@@ -8,6 +8,26 @@ import { createRequire } from "module";
 const require = createRequire(import.meta.url);
 const puppeteer = require("puppeteer-core");
 
+// The bound of every wait for the browser or the page, a minute: far longer
+// than any of them takes, even in software rendering on a loaded machine, so
+// that only a page that never gets there fails.
+export const BoundMilliseconds = 60000;
+
+// Waits until the async condition() is true, asking every 50 ms, for the
+// bound at most. Returns whether it came and the seconds waited (a string,
+// to a tenth), which the check's line gives.
+export async function waitFor(condition) {
+  const started = Date.now();
+  for (;;) {
+    const met = Boolean(await condition());
+    const elapsed = Date.now() - started;
+    if (met || elapsed >= BoundMilliseconds) {
+      return { met, seconds: (elapsed / 1000).toFixed(1) };
+    }
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
+}
+
 // Chromium without a sandbox (which it refuses to run as root), drawing
 // WebGL in software so that pictures do not depend on the machine's graphics. autoplayPolicy,
 // when given, is Chromium's --autoplay-policy value. With sound, the page's
@@ -18,6 +38,7 @@ export function launchBrowser({ width, height, autoplayPolicy, sound }) {
     executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
     headless: "new",
     ...(sound ? { ignoreDefaultArgs: ["--mute-audio"] } : {}),
+    timeout: BoundMilliseconds,
     args: ["--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
            ...(autoplayPolicy ? [`--autoplay-policy=${autoplayPolicy}`] : []),
            `--window-size=${width},${height}`],
@@ -31,6 +52,7 @@ export function launchBrowser({ width, height, autoplayPolicy, sound }) {
 export async function openPage(browser, url, query, { width, height, beforeLoad }) {
   const page = await browser.newPage();
   await page.setViewport({ width, height });
+  page.setDefaultTimeout(BoundMilliseconds);
   const errors = [];
   page.on("console", (message) => {
     if (message.type() === "error") {

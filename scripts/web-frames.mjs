@@ -12,7 +12,7 @@
 // frames. Needs what scripts/web-browser.mjs needs.
 import fs from "fs";
 import path from "path";
-import { launchBrowser, makeChecks, openPage } from "./web-browser.mjs";
+import { launchBrowser, makeChecks, openPage, waitFor } from "./web-browser.mjs";
 
 const [url, outFolder, fpsText, ...rest] = process.argv.slice(2);
 let against = null;
@@ -76,8 +76,11 @@ try {
     width: 640, height: 480,
     beforeLoad: (page) => page.on("pageerror", (error) => { console.error(String(error)); status = 1; }),
   });
-  await page.waitForFunction(() => window.korvanthe.ready() && window.korvanthe.status().framesDrawn > 0,
-                             { timeout: 30000 });
+  const drawing = await waitFor(() => page.evaluate(
+      () => window.korvanthe.ready() && window.korvanthe.status().framesDrawn > 0));
+  if (!drawing.met) {
+    throw new Error(`the page drew no frame: not after ${drawing.seconds} s`);
+  }
   let drawn = 0; // frame 0 is drawn at the start
   for (const frame of frames) {
     const more = await page.evaluate((count) => window.korvanthe.stepFrames(count), frame - drawn);
