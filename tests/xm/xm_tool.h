@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -56,7 +58,9 @@ struct ToolRun {
 
 // Runs "korvanthe-xm ARGUMENTS" with standard output and error going to
 // files in dir, standard input from /dev/null; prefix goes before it (a
-// variable for the environment, say).
+// variable for the environment, say). A run is killed after two minutes, far
+// longer than any takes even under the sanitizers on a loaded machine, so
+// that a tool that hangs fails (saying how long it ran) rather than stalls.
 inline ToolRun runTool(const fs::path& dir, const std::string& arguments,
                        const std::string& prefix = "") {
     const fs::path out = dir / "tool_stdout";
@@ -64,8 +68,15 @@ inline ToolRun runTool(const fs::path& dir, const std::string& arguments,
     const std::string tool = quoted(toolPath());
     const std::string command = prefix + " timeout -s KILL 120 " + tool + " " + arguments +
                                 " < /dev/null > " + quoted(out) + " 2> " + quoted(err);
+    const auto started = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
-    return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(out), readText(err)};
+    const std::chrono::duration<double> ran = std::chrono::steady_clock::now() - started;
+    const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (exitCode == 128 + SIGKILL) {
+        ADD_FAILURE() << "korvanthe-xm " << arguments << ": killed, still running after "
+                      << ran.count() << " s";
+    }
+    return ToolRun{exitCode, readText(out), readText(err)};
 }
 
 // Standard output read through a pipe, as a program downstream reads it:

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -83,11 +85,16 @@ TEST_F(PlayDiskTest, DiskOutputIsTheRenderedSong) {
     const fs::path disk = dir_ / "disk.raw";
     const fs::path wav = dir_ / "render.wav";
     fs::remove(disk);
-    // The song ends by itself; a play that does not is killed and fails.
+    // The song ends by itself; a play that does not is killed after a
+    // minute (the song lasts 3.8 s) and fails, saying how long it ran.
     const std::string play = "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" + disk.string() +
                              "' timeout -s KILL 60 '" + toolPath().string() + "' play '" +
                              song_.string() + "' < /dev/null > /dev/null";
-    ASSERT_EQ(run(play), 0);
+    const auto started = std::chrono::steady_clock::now();
+    const int played = run(play);
+    const std::chrono::duration<double> ran = std::chrono::steady_clock::now() - started;
+    ASSERT_EQ(played, 0) << (played == 128 + SIGKILL ? "killed, still playing" : "ended")
+                         << " after " << ran.count() << " s";
     // From a named string: GCC 12 at -O3 warns (-Wrestrict) inside the
     // inlined insert of "literal" + temporary std::string.
     const std::string tool = toolPath().string();
