@@ -270,21 +270,30 @@ wait_for_window() { # pid
     done
     echo "window after $(waited "$started") s"
 }
+# Runs the wait (a command of those above) for the demo of label $1; says
+# what it waited, and fails with $2 and that when the event did not come.
+demo_waits() { # label failure command...
+    local said
+    if said=$("${@:3}"); then
+        echo "demo ($1): $said"
+    else
+        fail "demo ($1): $2 ($said)"
+        return 1
+    fi
+}
 
 run_demo() { # label
     local label=$1 log=$work/demo-$1.log pid status
     (cd "$demo_dir" && exec "$wine" ./korvanthe.exe) >"$log" 2>&1 &
     pid=$!
-    if ! said=$(wait_for_window $pid); then
-        fail "demo ($label): no window ($said)"
+    if ! demo_waits "$label" "no window" wait_for_window $pid; then
         kill $pid 2>/dev/null || true
         sed 's/^/    /' "$log"
         return
     fi
     # Start-up (pictures, timeline, one second's wait, the first ring) and,
     # under a loaded machine, Wine's first frames take a while.
-    echo "demo ($label): $said"
-    said=$(wait_until_lit "$work/a.rgb") || fail "demo ($label): the screen stays dark ($said)"
+    demo_waits "$label" "the screen stays dark" wait_until_lit "$work/a.rgb" || true
     sleep 1
     grab "$work/b.rgb"
     echo "demo ($label): lit bytes $(lit_bytes "$work/a.rgb") and $(lit_bytes "$work/b.rgb") of 921600"
@@ -292,8 +301,8 @@ run_demo() { # label
     # Space: fullscreen off, a new window and context, the pictures again.
     xdotool key space
     sleep 1
-    said=$(wait_for_window $pid) || fail "demo ($label): no window after Space ($said)"
-    said=$(wait_until_lit "$work/c.rgb") || fail "demo ($label): dark after Space ($said)"
+    demo_waits "$label" "no window after Space" wait_for_window $pid || true
+    demo_waits "$label" "dark after Space" wait_until_lit "$work/c.rgb" || true
     echo "demo ($label): lit bytes after Space $(lit_bytes "$work/c.rgb")"
     xdotool key Escape
     local started=$EPOCHREALTIME
