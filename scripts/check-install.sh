@@ -38,7 +38,13 @@ if [[ "$what" == --inside ]]; then
             awk 'NF { if ($1 > max) max = $1 } END { print max + 0 }'
     }
     has_sound() { [[ -f "$1" && $(tr -d '\000' <"$1" | head -c 1 | wc -c) -gt 0 ]]; }
-    bright() { [[ $(brightness) -ge 40 ]]; }
+    # The demo's pictures reach 170 and more; the bare screen (the pointer
+    # 36, the window manager's grey root 66) and the demo's window before its
+    # first frame are darker.
+    bright() { [[ $(brightness) -ge 128 ]]; }
+    # Keys go to the window with the input focus; before the window manager
+    # gives it to the demo's window, Escape would be lost.
+    has_focus() { [[ $(xdotool getwindowfocus getwindowname 2>/dev/null) == Korvanthe ]]; }
     manager_runs() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
     ended() { ! kill -0 "$pid" 2>/dev/null; }
     # Each wait is for the event itself, bounded by a minute: far longer than
@@ -79,6 +85,12 @@ if [[ "$what" == --inside ]]; then
         status=1
     fi
     [[ -z "$(ls -A "$scratch/empty")" ]] || { echo "the demo wrote into its folder" >&2; status=1; }
+    if wait_until has_focus; then
+        echo "focus after $waited s"
+    else
+        echo "the demo's window has no focus after $waited s" >&2
+        status=1
+    fi
     xdotool key Escape
     if wait_until ended; then
         echo "ended $waited s after Escape"

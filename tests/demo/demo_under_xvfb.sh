@@ -9,8 +9,8 @@
 # signal ended (143). Installed (the files in
 # ../share/korvanthe beside the executable, started elsewhere) it finds its
 # files there and says so in one line; without the song there either, it
-# names the file and where it looked.
-# Each wait is for the event itself, bounded by a minute: far longer than any
+# names the file and where it looked. Keys are sent once the demo's window
+# has the input focus. Each wait is for the event itself, bounded by a minute: far longer than any
 # run takes, even under the sanitizers on a loaded machine, so that only a
 # demo that never gets there fails. Each case's line says how long its events
 # took. Exit 77 (skipped) where a tool is missing.
@@ -39,9 +39,18 @@ screen_brightness() {
         od -An -tu1 -v | tr -s ' ' '\n' | awk 'NF { if ($1 > max) max = $1 } END { print max + 0 }'
 }
 
-# Whether the screen shows something.
+# Whether the screen shows one of the demo's pictures, which reach 170 and
+# more; the bare screen is darker (the pointer 36, the window manager's grey
+# root 66), as is the demo's window before its first frame, which shows what
+# lies under it.
 shows_picture() {
-    [ "$(screen_brightness)" -ge 40 ]
+    [ "$(screen_brightness)" -ge 128 ]
+}
+
+# Whether the demo's window has the input focus, where the keys go. Until
+# the window manager gives it, a key reaches no window and is lost.
+has_focus() {
+    [ "$(xdotool getwindowfocus getwindowname 2>/dev/null)" = Korvanthe ]
 }
 
 # Whether the file holds any byte other than 0.
@@ -112,6 +121,8 @@ run_case() {
 
     description="the screen shows a picture"
     check_event picture shows_picture
+    description="the demo's window has the input focus"
+    check_event focus has_focus
     if [ "$case_name" = with-song ] || [ "$case_name" = installed ]; then
         description="the disk sound is not silent"
         check_event sound has_sound "$sound"
