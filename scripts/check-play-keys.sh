@@ -51,8 +51,10 @@ done
 attempt() {
     "$bin/korvanthe-sync-record" sync.monitor "$1.raw" "$1.times" 40 2>"$1.recorder" &
     recorder_pid=$!
-    for _ in $(seq 100); do
-        grep -q recording "$1.recorder" 2>/dev/null && break
+    # A minute for the recorder to start: far longer than it takes, even on
+    # a loaded machine.
+    local started=$SECONDS
+    until grep -q recording "$1.recorder" 2>/dev/null || [ $((SECONDS - started)) -ge 60 ]; do
         sleep 0.05
     done
     local status=0

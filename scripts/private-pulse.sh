@@ -14,13 +14,16 @@ start_private_pulse() {
         --load="module-native-protocol-unix socket=$work/native auth-anonymous=1" \
         2>"$work/server.log" &
     server_pid=$!
-    for _ in $(seq 100); do
-        [ -S "$work/native" ] && break
+    # A minute to start: far longer than the server takes, even on a loaded
+    # machine, so that only one that never starts fails.
+    local started=$SECONDS
+    until [ -S "$work/native" ] || [ $((SECONDS - started)) -ge 60 ]; do
         kill -0 "$server_pid" 2>/dev/null || break
         sleep 0.1
     done
     if [ ! -S "$work/native" ]; then
         cat "$work/server.log" >&2
+        echo "no server socket after $((SECONDS - started)) s" >&2
         return 1
     fi
 }
