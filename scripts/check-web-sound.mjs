@@ -26,7 +26,7 @@ import { spawn } from "child_process";
 import fs from "fs";
 import os from "os";
 import path from "path";
-import { launchBrowser, makeChecks, openPage } from "./web-browser.mjs";
+import { launchBrowser, makeChecks, openPage, waitFor } from "./web-browser.mjs";
 
 const usage = "usage: node scripts/check-web-sound.mjs URL SINK SONG_WAV POSITIONS " +
               "[--device worklet|script-processor] [--seconds S] [--block MS] [--every MS] [--keep RAW]";
@@ -139,7 +139,10 @@ try {
     beforeLoad: (page) => options.device === "script-processor" ?
         page.evaluateOnNewDocument(hideAudioWorklet) : Promise.resolve(),
   });
-  await page.waitForFunction(() => window.korvanthe.status().framesPlayed > 0, { timeout: 30000 });
+  const sounding = await waitFor(() => page.evaluate(() => window.korvanthe.status().framesPlayed > 0));
+  if (!sounding.met) {
+    throw new Error(`the page played nothing: not after ${sounding.seconds} s`);
+  }
   await page.evaluate(blockMainThread, options.block, options.every);
   const started = Date.now();
   while (Date.now() - started < options.seconds * 1000) {
