@@ -25,7 +25,7 @@ using testing::ModulePtr;
 enum Field { Zero, Written, Other };
 
 template <typename Value, size_t N>
-Field field(const Value (&values)[N], const std::type_identity_t<Value> (&written)[N]) {
+Field field(const Value (&values)[N], const Value* written) {
     bool zero = true;
     bool same = true;
     for (size_t i = 0; i < N; ++i) {
@@ -65,14 +65,21 @@ Held heldBy(const Instrument& in) {
     const uint8_t flags[2] = {in.volumeEnvelopeFlags, in.panningEnvelopeFlags};
     const uint8_t vibrato[4] = {in.vibratoType, in.vibratoSweep, in.vibratoDepth, in.vibratoRate};
     const uint16_t fadeout[1] = {in.fadeout};
+    // What the writer wrote into each family, in the families' own types.
+    static constexpr uint16_t volumeWritten[6] = {64, 10, 32, 30, 0, 0};
+    static constexpr uint16_t panningWritten[4] = {0, 20, 64, 0};
+    static constexpr uint8_t countsWritten[8] = {3, 2, 0, 0, 0, 1, 0, 0};
+    static constexpr uint8_t flagsWritten[2] = {1, 3};
+    static constexpr uint8_t vibratoWritten[4] = {1, 4, 8, 16};
+    static constexpr uint16_t fadeoutWritten[1] = {600};
     return {
         field(keymap, split),
-        field(volume, {64, 10, 32, 30, 0, 0}),
-        field(panning, {0, 20, 64, 0}),
-        field(counts, {3, 2, 0, 0, 0, 1, 0, 0}),
-        field(flags, {1, 3}),
-        field(vibrato, {1, 4, 8, 16}),
-        field(fadeout, {600}),
+        field(volume, volumeWritten),
+        field(panning, panningWritten),
+        field(counts, countsWritten),
+        field(flags, flagsWritten),
+        field(vibrato, vibratoWritten),
+        field(fadeout, fadeoutWritten),
     };
 }
 
