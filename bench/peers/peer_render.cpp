@@ -26,7 +26,7 @@
 #include "tests/support/fnv1a.h"
 
 #if KORVANTHE_PEER_XMP
-#include <xmp.h>
+#include "bench/peers/xmp_peer.h"
 #endif
 #if KORVANTHE_PEER_OPENMPT
 #include <libopenmpt/libopenmpt.hpp>
@@ -105,39 +105,16 @@ int64_t ourSongFrames(int64_t cap, uint64_t* hash) {
 }
 
 #if KORVANTHE_PEER_XMP
-xmp_context xmpContext = nullptr;
-
 bool loadXmp(const std::string&, const std::vector<char>& bytes) {
-    xmpContext = xmp_create_context();
-    if (xmp_load_module_from_memory(xmpContext, bytes.data(), static_cast<long>(bytes.size())) !=
-        0) {
-        xmp_free_context(xmpContext);
-        xmpContext = nullptr;
-        return false;
-    }
-    return true;
+    return korvanthe::bench::loadXmpSong(bytes);
 }
 
 bool renderXmp(int64_t frames, int16_t* chunk) {
-    if (xmp_start_player(xmpContext, Rate, 0) != 0) { // 16-bit signed stereo
-        return false;
-    }
-    xmp_set_player(xmpContext, XMP_PLAYER_INTERP, XMP_INTERP_LINEAR);
-    for (int64_t done = 0; done < frames; done += ChunkFrames) {
-        const int64_t take = std::min<int64_t>(ChunkFrames, frames - done);
-        if (xmp_play_buffer(xmpContext, chunk, static_cast<int>(take * 4), 0) != 0) {
-            xmp_end_player(xmpContext);
-            return false;
-        }
-    }
-    xmp_end_player(xmpContext);
-    return true;
+    return korvanthe::bench::renderXmpSong(frames, chunk, ChunkFrames);
 }
 
 void unloadXmp() {
-    xmp_release_module(xmpContext);
-    xmp_free_context(xmpContext);
-    xmpContext = nullptr;
+    korvanthe::bench::unloadXmpSong();
 }
 #endif
 
