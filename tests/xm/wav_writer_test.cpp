@@ -87,6 +87,53 @@ TEST(WavWriter, WritesHeaderAndLittleEndianFrames) {
     EXPECT_EQ(pcm, (std::vector<uint8_t>{0x01, 0x00, 0xFF, 0xFF, 0x34, 0x12, 0x00, 0x80}));
 }
 
+TEST(WavWriter, GathersWritesOfEverySizeInOrder) {
+    // Writes of 1, 3000 and 200000 frames in turn cross the writer's gathering
+    // many times, also in the middle of a write: the file must hold every
+    // frame once, in order.
+    const fs::path path = scratch("gathered.wav");
+    const uint64_t sizes[] = {1, 3000, 200000, 1, 3000, 200000, 7};
+    uint64_t total = 0;
+    for (uint64_t size : sizes) {
+        total += size;
+    }
+    ASSERT_GT(total * WavBytesPerFrame, 3 * WavWriteBytes);
+    std::vector<int16_t> samples(total * 2);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<int16_t>(i * 7919); // no period near the gathering's
+    }
+    WavWriter writer;
+    ASSERT_TRUE(writer.open(path.string(), 44100, total));
+    uint64_t done = 0;
+    for (uint64_t size : sizes) {
+        ASSERT_TRUE(writer.write(samples.data() + done * 2, size)) << writer.error();
+        done += size;
+    }
+    ASSERT_TRUE(writer.finish()) << writer.error();
+    const std::vector<uint8_t> bytes = readFile(path);
+    ASSERT_EQ(bytes.size(), WavHeaderBytes + total * WavBytesPerFrame);
+    EXPECT_EQ(field32(bytes.data() + 40), total * WavBytesPerFrame);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const uint8_t* at = bytes.data() + WavHeaderBytes + 2 * i;
+        ASSERT_EQ(static_cast<int16_t>(field16(at)), samples[i]) << "sample " << i;
+    }
+}
+
+TEST(WavWriter, ReportsAFullDiskAlthoughTheWritesAreGathered) {
+    // /dev/full takes the open and refuses every write: the failure shows at
+    // the latest when the writer finishes, never as success.
+    if (!fs::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    const std::vector<int16_t> samples(2000, 5);
+    WavWriter writer;
+    ASSERT_TRUE(writer.open("/dev/full", 44100, 1000));
+    bool written = writer.write(samples.data(), 1000);
+    written = writer.finish() && written;
+    EXPECT_FALSE(written);
+    EXPECT_EQ(writer.error().rfind("cannot write: ", 0), 0u) << writer.error();
+}
+
 TEST(WavWriter, RefusesTooLongBeforeCreatingTheFile) {
     const fs::path path = scratch("too_long.wav");
     WavWriter writer;

@@ -1,6 +1,7 @@
 #include "tools/wav/wav_writer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 
@@ -72,6 +73,17 @@ void WavWriter::close() {
         std::fclose(file_);
     }
     file_ = nullptr;
+    gatheredBytes_ = 0;
+}
+
+bool WavWriter::flushGathered() {
+    errno = 0;
+    const size_t size = gatheredBytes_;
+    gatheredBytes_ = 0;
+    if (size > 0 && std::fwrite(gathered_.get(), 1, size, file_) != size) {
+        return fail("cannot write: " + errnoText("write failed"));
+    }
+    return true;
 }
 
 bool WavWriter::open(const std::string& path, int32_t sampleRate, uint64_t frames) {
@@ -100,10 +112,14 @@ bool WavWriter::open(const std::string& path, int32_t sampleRate, uint64_t frame
             return fail("cannot create: " + errnoText("open failed"));
         }
     }
-    const std::array<uint8_t, WavHeaderBytes> header = wavHeader(sampleRate, frames);
-    if (std::fwrite(header.data(), 1, header.size(), file_) != header.size()) {
-        return fail("cannot write: " + errnoText("write failed"));
+    if (gathered_ == nullptr) {
+        gathered_ = std::make_unique<uint8_t[]>(WavWriteBytes);
     }
+    // The header is gathered too: every write to the file is then a whole
+    // WavWriteBytes but the last.
+    const std::array<uint8_t, WavHeaderBytes> header = wavHeader(sampleRate, frames);
+    std::memcpy(gathered_.get(), header.data(), header.size());
+    gatheredBytes_ = header.size();
     return true;
 }
 
@@ -114,18 +130,26 @@ bool WavWriter::write(const int16_t* samples, uint64_t frames) {
     if (frames > promisedFrames_ - writtenFrames_) {
         return fail("more sound than the header announced");
     }
-    uint8_t bytes[16384];
-    constexpr uint64_t framesPerChunk = sizeof bytes / WavBytesPerFrame;
-    for (uint64_t done = 0; done < frames; done += framesPerChunk) {
-        const uint64_t count = std::min(frames - done, framesPerChunk);
-        for (uint64_t i = 0; i < count * 2; ++i) {
-            putLittleEndian(bytes + 2 * i, static_cast<uint16_t>(samples[2 * done + i]), 2);
+    const uint8_t* source = reinterpret_cast<const uint8_t*>(samples);
+    for (uint64_t left = frames * WavBytesPerFrame; left > 0;) {
+        if (gatheredBytes_ == WavWriteBytes && !flushGathered()) {
+            return false;
         }
-        errno = 0;
-        const size_t size = static_cast<size_t>(count * WavBytesPerFrame);
-        if (std::fwrite(bytes, 1, size, file_) != size) {
-            return fail("cannot write: " + errnoText("write failed"));
+        const size_t count = static_cast<size_t>(
+            std::min<uint64_t>(left, WavWriteBytes - gatheredBytes_));
+        uint8_t* target = gathered_.get() + gatheredBytes_;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(target, source, count); // the file's byte order already
+        } else {
+            for (size_t i = 0; i < count; i += 2) {
+                uint16_t sample = 0;
+                std::memcpy(&sample, source + i, 2);
+                putLittleEndian(target + i, sample, 2);
+            }
         }
+        gatheredBytes_ += count;
+        source += count;
+        left -= count;
     }
     writtenFrames_ += frames;
     return true;
@@ -134,6 +158,10 @@ bool WavWriter::write(const int16_t* samples, uint64_t frames) {
 bool WavWriter::finish() {
     if (file_ == nullptr) {
         return fail("not open");
+    }
+    if (!flushGathered()) {
+        close();
+        return false;
     }
     errno = 0;
     const bool flushed = std::fflush(file_) == 0;
