@@ -80,10 +80,17 @@ PositionRefusal startOfflineRenderBetween(Module* module, int32_t sampleRate, in
         (from.kind == SongPosition::Kind::OrderRow && from.order == 0 && from.row == 0) ||
         (from.kind == SongPosition::Kind::Frame && from.frames == 0) ||
         (from.kind == SongPosition::Kind::Milliseconds && from.milliseconds == 0);
-    buildSongMap(offline.map, module, repeats, !fromStart);
+    // From the start with no end to find, nothing is asked of the map: the
+    // first frame is 0 (order 0, row 0 is in every song the loader accepts),
+    // and a whole unheard replay of the song is saved (render --seconds).
+    const bool needsMap = !fromStart || to != nullptr || toSongEnd;
     int64_t first = 0;
+    PositionRefusal refusal = PositionRefusal::None;
+    if (needsMap) {
+        buildSongMap(offline.map, module, repeats, !fromStart);
+        refusal = songPositionFrame(offline.map, *module, from, &first);
+    }
     int64_t end = offline.map.endFrame;
-    PositionRefusal refusal = songPositionFrame(offline.map, *module, from, &first);
     if (refusal == PositionRefusal::None && to != nullptr) {
         refusal = songPositionFrame(offline.map, *module, *to, &end);
         if (refusal == PositionRefusal::None && end <= first) {

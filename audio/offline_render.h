@@ -37,7 +37,9 @@ bool startOfflineRender(Module* module, int32_t sampleRate, bool watchSongEnd, i
 // where the song ends `repeats` times (toSongEnd) or on without end (the
 // song looping as it does): the frames are those of the whole render from
 // the song's start, bit for bit, and so are the stamps. Maps the song first
-// (audio/song_map.h: one replay that is not heard). The first block holds
+// (audio/song_map.h: one replay that is not heard), except for a render from
+// the song's start without `to` or toSongEnd, which needs nothing of a map
+// (offlineSongMap() then stays empty). The first block holds
 // the frames from `from` to the end of its song block; the last ends at `to`.
 // Returns PositionRefusal::None once started. A refused position (or a `to`
 // not after `from`, given as PastSongEnd) starts nothing; so does a failed
@@ -65,7 +67,8 @@ bool renderOfflineBlock(OfflineBlock* block);
 bool offlineSongEnded();
 
 // The map of the song that startOfflineRenderBetween made, while the render
-// runs and after it refused a position (empty otherwise).
+// runs and after it refused a position (empty otherwise, and for a render
+// that needed none).
 const SongMap& offlineSongMap();
 
 // Releases the render buffers and removes the song-end watch.

@@ -193,5 +193,49 @@ TEST_P(SeekExact, EveryTargetSoundsAsTheWholeRenderFromThere) {
 
 KORVANTHE_ON_EVERY_MIXER_PATH(SeekExact);
 
+// From the start on without an end (render --seconds), nothing needs the
+// song's map, so none is made; the render is the uninterrupted one all the
+// same, past the song's end too, where it loops.
+TEST(RenderWithoutEnd, NeedsNoMapAndSoundsAsTheWholeRender) {
+    const std::vector<fs::path> files = songFiles();
+    if (files.empty()) {
+        GTEST_SKIP() << "neither the built soundtrack nor the corpus is here";
+    }
+    useStandardFileCallbacks();
+    ModulePtr song(createModule(files.front().string().c_str()));
+    ASSERT_NE(song, nullptr) << files.front();
+    const SongLength length = measureSongLength(song.get(), Rate, 1);
+    ASSERT_TRUE(length.ended) << files.front();
+    // Into the second time through, where the song has looped.
+    const int64_t frames = length.frames + Rate * 2;
+    std::vector<int16_t> whole;
+    ASSERT_TRUE(startOfflineRender(song.get(), Rate, false));
+    OfflineBlock block{};
+    while (static_cast<int64_t>(whole.size() / 2) < frames && renderOfflineBlock(&block)) {
+        whole.insert(whole.end(), block.pcm, block.pcm + 2 * block.frames);
+    }
+    stopOfflineRender();
+
+    bool started = false;
+    EXPECT_EQ(startOfflineRenderBetween(song.get(), Rate, 1, SongPosition{}, nullptr, false,
+                                        &started),
+              PositionRefusal::None);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(offlineSongMap().module, nullptr);
+    EXPECT_EQ(offlineStretch().firstFrame, 0);
+    EXPECT_EQ(offlineStretch().endFrame, -1);
+    int64_t frame = 0;
+    while (frame < frames && renderOfflineBlock(&block)) {
+        ASSERT_EQ(block.firstFrame, frame);
+        for (int32_t i = 0; i < block.frames && frame < frames; ++i, ++frame) {
+            const size_t at = static_cast<size_t>(frame) * 2;
+            ASSERT_TRUE(block.pcm[2 * i] == whole[at] && block.pcm[2 * i + 1] == whole[at + 1])
+                << "frame " << frame << " differs from the whole render";
+        }
+    }
+    stopOfflineRender();
+    EXPECT_EQ(frame, frames);
+}
+
 } // namespace
 } // namespace korvanthe::testing
