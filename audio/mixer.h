@@ -4,8 +4,8 @@
 // Not reentrant: runs on the one thread that renders blocks. The replayer
 // writes voices between mixer calls on that same thread.
 //
-// Three code paths give the same floats (scalar, SSE2, AVX2; chosen at run
-// time, audio/mixer_path.h); audio/mixer_frame.h holds the per-frame
+// The code paths give the same floats (scalar, SSE2, AVX2, AVX-512; wasm
+// SIMD in the browser; chosen at run time, audio/mixer_path.h); audio/mixer_frame.h holds the per-frame
 // arithmetic they share.
 #pragma once
 

@@ -26,6 +26,7 @@ struct Kernels {
 const Kernels* scalarKernels();
 const Kernels* sse2Kernels();
 const Kernels* avx2Kernels();
+const Kernels* avx512Kernels();
 const Kernels* simd128Kernels(); // wasm SIMD, in the browser edition
 
 // The loops of the active path.

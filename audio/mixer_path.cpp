@@ -19,12 +19,14 @@ const mixer::Kernels* kernelsOf(MixerPath path) {
         return mixer::avx2Kernels();
     case MixerPath::Simd128:
         return mixer::simd128Kernels();
+    case MixerPath::Avx512:
+        return mixer::avx512Kernels();
     }
     return nullptr;
 }
 
 MixerPath fastestPath() {
-    for (MixerPath path : {MixerPath::Avx2, MixerPath::Sse2, MixerPath::Simd128}) {
+    for (MixerPath path : {MixerPath::Avx512, MixerPath::Avx2, MixerPath::Sse2, MixerPath::Simd128}) {
         if (kernelsOf(path) != nullptr) {
             return path;
         }
@@ -51,6 +53,8 @@ const char* mixerPathName(MixerPath path) {
         return "avx2";
     case MixerPath::Simd128:
         return "simd128";
+    case MixerPath::Avx512:
+        return "avx512";
     }
     return "unknown";
 }

@@ -8,9 +8,9 @@
 
 namespace korvanthe {
 
-enum class MixerPath : int32_t { Scalar, Sse2, Avx2, Simd128 };
+enum class MixerPath : int32_t { Scalar, Sse2, Avx2, Simd128, Avx512 };
 
-// "scalar", "sse2", "avx2" or "simd128" (wasm SIMD).
+// "scalar", "sse2", "avx2", "simd128" (wasm SIMD) or "avx512".
 const char* mixerPathName(MixerPath path);
 
 // Whether this build and CPU can run `path`. Scalar always can.

@@ -4,7 +4,7 @@
 // block renderer does; in the "Ramping" run a quarter of the voices change
 // volume every tick, so they spend 128 of the 882 frames in a ramp.
 //
-// Each runs once per mixer code path (scalar, sse2, avx2) the CPU has.
+// Each runs once per mixer code path (scalar, sse2, avx2, avx512) the CPU has.
 //
 // Reported: items_per_second = output frames per second; voice_frame = time
 // per voice-frame (seconds, printed with an SI prefix).
@@ -145,7 +145,7 @@ void Clip(benchmark::State& state) {
 // Each benchmark once per code path that this build and CPU run.
 void registerOnEveryPath(const char* name, void (*run)(benchmark::State&)) {
     for (MixerPath path :
-         {MixerPath::Scalar, MixerPath::Sse2, MixerPath::Avx2, MixerPath::Simd128}) {
+         {MixerPath::Scalar, MixerPath::Sse2, MixerPath::Avx2, MixerPath::Avx512, MixerPath::Simd128}) {
         if (!mixerPathAvailable(path)) {
             continue;
         }

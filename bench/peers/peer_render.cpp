@@ -8,6 +8,9 @@
 //
 //   korvanthe-bench-peers [--rounds N] [--seconds S] FILE...
 //   korvanthe-bench-peers --hash [--seconds S] FILE...   (our PCM checksums)
+//
+// --path NAME (scalar, sse2, avx2, avx512) makes our player mix on that code
+// path instead of the fastest one: the checksums of every path must agree.
 #include <time.h>
 
 #include <algorithm>
@@ -20,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/mixer_path.h"
 #include "audio/offline_render.h"
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
@@ -168,6 +172,19 @@ double median(std::vector<double> values) {
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// Selects the mixer path of that name; false when there is none or this CPU
+// lacks it.
+bool selectPathNamed(const std::string& name) {
+    using korvanthe::MixerPath;
+    for (MixerPath path : {MixerPath::Scalar, MixerPath::Sse2, MixerPath::Avx2, MixerPath::Avx512,
+                           MixerPath::Simd128}) {
+        if (name == korvanthe::mixerPathName(path)) {
+            return korvanthe::selectMixerPath(path);
+        }
+    }
+    return false;
+}
+
 int fail(const std::string& path, const char* reason) {
     std::fprintf(stderr, "korvanthe-bench-peers: %s: %s\n", path.c_str(), reason);
     return 1;
@@ -188,13 +205,19 @@ int main(int argc, char** argv) {
             seconds = std::max(1.0, std::atof(argv[++i]));
         } else if (arg == "--hash") {
             hashOnly = true;
+        } else if (arg == "--path" && i + 1 < argc) {
+            if (!selectPathNamed(argv[++i])) {
+                std::fprintf(stderr, "korvanthe-bench-peers: no mixer path %s here\n", argv[i]);
+                return 2;
+            }
         } else {
             songs.push_back(arg);
         }
     }
     if (songs.empty()) {
         std::fprintf(stderr,
-                     "usage: korvanthe-bench-peers [--rounds N] [--seconds S] [--hash] FILE...\n");
+                     "usage: korvanthe-bench-peers [--rounds N] [--seconds S] [--hash] [--path NAME] "
+                     "FILE...\n");
         return 2;
     }
     korvanthe::useStandardFileCallbacks();

@@ -1,6 +1,6 @@
-// Runs a test once per mixer code path (scalar, SSE2, AVX2, wasm SIMD). A path that this
-// build or CPU lacks is skipped with a message, so a fault in one path fails
-// on every machine that has it. The path is put back to the default after
+// Runs a test once per mixer code path (scalar, SSE2, AVX2, AVX-512, wasm
+// SIMD). A path that this build or CPU lacks is skipped with a message, so a
+// fault in one path fails on every machine that has it. The path is put back to the default after
 // each test.
 #pragma once
 
@@ -42,12 +42,13 @@ inline std::string mixerPathTestName(const ::testing::TestParamInfo<MixerPath>& 
 } // namespace korvanthe::testing
 
 // The paths this kind of build can have: wasm SIMD in the browser edition,
-// SSE2 and AVX2 elsewhere (a CPU without them skips them).
+// SSE2, AVX2 and AVX-512 elsewhere (a CPU without them skips them).
 #if defined(__EMSCRIPTEN__)
 #define KORVANTHE_MIXER_PATHS ::korvanthe::MixerPath::Scalar, ::korvanthe::MixerPath::Simd128
 #else
 #define KORVANTHE_MIXER_PATHS                                                                      \
-    ::korvanthe::MixerPath::Scalar, ::korvanthe::MixerPath::Sse2, ::korvanthe::MixerPath::Avx2
+    ::korvanthe::MixerPath::Scalar, ::korvanthe::MixerPath::Sse2, ::korvanthe::MixerPath::Avx2,   \
+        ::korvanthe::MixerPath::Avx512
 #endif
 
 // Instantiates the TEST_P tests of `suite` (derived from OnEveryMixerPath)
