@@ -113,7 +113,9 @@ bool WavWriter::open(const std::string& path, int32_t sampleRate, uint64_t frame
         }
     }
     if (gathered_ == nullptr) {
-        gathered_ = std::make_unique<uint8_t[]>(WavWriteBytes);
+        // Not zero-filled: the pages are then first touched as the sound
+        // fills them, not all at once for a short file.
+        gathered_.reset(new uint8_t[WavWriteBytes]);
     }
     // The header is gathered too: every write to the file is then a whole
     // WavWriteBytes but the last.
