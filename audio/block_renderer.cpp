@@ -128,15 +128,15 @@ void renderSongBlockInto(int16_t* pcm, BlockStamp& stamp) {
         return;
     }
     const int32_t blockFrames = outputSettings.blockFrames;
-    // Every block mixes into the start of the mix buffer: cleared, mixed and
-    // clipped right away, it needs no more room, and one block's worth stays
-    // in the nearest cache from block to block.
+    // Every block mixes into the start of the mix buffer: mixed and clipped
+    // right away, it needs no more room, and one block's worth stays in the
+    // nearest cache from block to block. It is clear when a block starts:
+    // allocated zero-filled, and cleared by the clipper as it reads it.
     float* mix = blockRenderer.mixBuffer;
-    std::memset(mix, 0, static_cast<size_t>(blockFrames) * 2 * sizeof(float));
     runSongBlock<true>(module, mix);
     writeStamp(stamp, static_cast<uint8_t>(module->order), static_cast<uint8_t>(module->row),
                module->elapsedMs);
-    clipToPcm16(pcm, mix, blockFrames);
+    clipToPcm16AndClear(pcm, mix, blockFrames);
 }
 
 void renderBlock() {

@@ -21,7 +21,8 @@ namespace korvanthe {
 struct BlockRenderer {
     int16_t* outputRing;      // ringFrames interleaved stereo frames, left first
     int32_t outputRingFrames; // frames outputRing was allocated for
-    float* mixBuffer;         // one block: blockFrames stereo float frames; 16-byte aligned
+    float* mixBuffer;         // one block: blockFrames stereo float frames; 16-byte aligned;
+                              // all zero between blocks
     void* mixAllocation;      // what was allocated for mixBuffer (16 bytes larger)
     BlockStamp* stamps;       // blockCount stamps; stamp k belongs to block k
     int32_t renderIndex;      // block that renderBlock fills next, 0..blockCount - 1

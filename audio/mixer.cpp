@@ -197,4 +197,11 @@ void clipToPcm16(int16_t* output, const float* buffer, int32_t frameCount) {
     activeKernels().clip(output, buffer, frameCount * 2);
 }
 
+void clipToPcm16AndClear(int16_t* output, float* buffer, int32_t frameCount) {
+    if (frameCount < 1 || output == nullptr || buffer == nullptr) {
+        return;
+    }
+    activeKernels().clipAndClear(output, buffer, frameCount * 2);
+}
+
 } // namespace korvanthe

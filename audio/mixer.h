@@ -70,4 +70,8 @@ void advanceVoices(int32_t frameCount);
 // Does nothing for frameCount < 1 or a null pointer.
 void clipToPcm16(int16_t* output, const float* buffer, int32_t frameCount);
 
+// clipToPcm16, and every float it read set to 0 in the same pass: the mix
+// buffer is then clear for the next block without a pass of its own.
+void clipToPcm16AndClear(int16_t* output, float* buffer, int32_t frameCount);
+
 } // namespace korvanthe

@@ -164,8 +164,10 @@ mixRampQuads(float* out, const int16_t* data, uint64_t position, uint64_t signed
 
 // Sixteen samples at a time, as the SSE2 clipper does eight: the same clamps
 // and rounding, and the packing (which works within 128-bit halves) put back
-// in order. Returns the number of samples done.
-__attribute__((target("avx2"))) int32_t clipSixteens(int16_t* output, const float* buffer,
+// in order; with Clear the floats set to 0 once read. Returns the number of
+// samples done.
+template <bool Clear>
+__attribute__((target("avx2"))) int32_t clipSixteens(int16_t* output, ClippedFloats<Clear> buffer,
                                                      int32_t sampleCount) {
     const __m256 upper = _mm256_set1_ps(32767.0f);
     const __m256 lower = _mm256_set1_ps(-32768.0f);
@@ -179,6 +181,10 @@ __attribute__((target("avx2"))) int32_t clipSixteens(int16_t* output, const floa
             _mm256_packs_epi32(_mm256_cvtps_epi32(first), _mm256_cvtps_epi32(second));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(output + i),
                             _mm256_permute4x64_epi64(packed, 0xD8));
+        if constexpr (Clear) {
+            _mm256_storeu_ps(buffer + i, _mm256_setzero_ps());
+            _mm256_storeu_ps(buffer + i + 8, _mm256_setzero_ps());
+        }
     }
     return i;
 }
@@ -205,11 +211,17 @@ mixRampAvx2(float* out, const int16_t* data, uint64_t position, uint64_t signedS
 
 __attribute__((target("avx2"))) void clipAvx2(int16_t* output, const float* buffer,
                                               int32_t sampleCount) {
-    const int32_t done = clipSixteens(output, buffer, sampleCount);
+    const int32_t done = clipSixteens<false>(output, buffer, sampleCount);
     scalarKernels()->clip(output + done, buffer + done, sampleCount - done);
 }
 
-constexpr Kernels Avx2{mixSteadyAvx2, mixRampAvx2, clipAvx2};
+__attribute__((target("avx2"))) void clipAndClearAvx2(int16_t* output, float* buffer,
+                                                      int32_t sampleCount) {
+    const int32_t done = clipSixteens<true>(output, buffer, sampleCount);
+    scalarKernels()->clipAndClear(output + done, buffer + done, sampleCount - done);
+}
+
+constexpr Kernels Avx2{mixSteadyAvx2, mixRampAvx2, clipAvx2, clipAndClearAvx2};
 
 } // namespace
 

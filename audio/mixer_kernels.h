@@ -4,8 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 namespace korvanthe::mixer {
+
+// The mix buffer a clipper reads, and with Clear also sets to 0.
+template <bool Clear> using ClippedFloats = std::conditional_t<Clear, float*, const float*>;
 
 struct Kernels {
     // `frames` steady frames from `position` with constant gains; returns the
@@ -20,6 +24,8 @@ struct Kernels {
     // sampleCount samples rounded (ties to even), clamped to -32768..32767 (a
     // NaN to 32767) and stored.
     void (*clip)(int16_t* output, const float* buffer, int32_t sampleCount);
+    // The same, and each float set to 0 once read, in the same pass.
+    void (*clipAndClear)(int16_t* output, float* buffer, int32_t sampleCount);
 };
 
 // Each path's loops; null where this build or this CPU lacks the path.

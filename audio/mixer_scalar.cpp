@@ -9,18 +9,25 @@ namespace korvanthe::mixer {
 
 namespace {
 
-void clipScalar(int16_t* output, const float* buffer, int32_t sampleCount) {
+int16_t clipSample(float value) {
+    // Clamping first to the integer limits gives the same result as rounding
+    // first; a NaN ends up at the upper limit.
+    value = value <= 32767.0f ? value : 32767.0f;
+    value = value >= -32768.0f ? value : -32768.0f;
+    return static_cast<int16_t>(std::lrint(value)); // ties to even
+}
+
+template <bool Clear>
+void clipScalar(int16_t* output, ClippedFloats<Clear> buffer, int32_t sampleCount) {
     for (int32_t i = 0; i < sampleCount; ++i) {
-        float value = buffer[i];
-        // Clamping first to the integer limits gives the same result as
-        // rounding first; a NaN ends up at the upper limit.
-        value = value <= 32767.0f ? value : 32767.0f;
-        value = value >= -32768.0f ? value : -32768.0f;
-        output[i] = static_cast<int16_t>(std::lrint(value)); // ties to even
+        output[i] = clipSample(buffer[i]);
+        if constexpr (Clear) {
+            buffer[i] = 0.0f;
+        }
     }
 }
 
-constexpr Kernels Scalar{mixSteadyFrames, mixRampFrames, clipScalar};
+constexpr Kernels Scalar{mixSteadyFrames, mixRampFrames, clipScalar<false>, clipScalar<true>};
 
 } // namespace
 

@@ -171,8 +171,10 @@ uint64_t mixRampSimd128(float* out, const int16_t* data, uint64_t position, uint
 // Eight at a time. The pseudo-minimum and -maximum (b < a ? b : a) clamp as
 // the scalar comparisons do, a NaN taking the upper limit; wasm's own min
 // and max would pass the NaN on. Rounding to nearest, ties to even, then
-// converting is exact on the clamped range, as lrint is.
-void clipSimd128(int16_t* output, const float* buffer, int32_t sampleCount) {
+// converting is exact on the clamped range, as lrint is. With Clear the
+// floats are set to 0 once read.
+template <bool Clear>
+void clipSimd128(int16_t* output, ClippedFloats<Clear> buffer, int32_t sampleCount) {
     const v128_t upper = wasm_f32x4_splat(32767.0f);
     const v128_t lower = wasm_f32x4_splat(-32768.0f);
     const auto clamped = [upper, lower](const float* samples) {
@@ -183,11 +185,20 @@ void clipSimd128(int16_t* output, const float* buffer, int32_t sampleCount) {
     for (; i + 8 <= sampleCount; i += 8) {
         wasm_v128_store(output + i,
                         wasm_i16x8_narrow_i32x4(clamped(buffer + i), clamped(buffer + i + 4)));
+        if constexpr (Clear) {
+            wasm_v128_store(buffer + i, wasm_f32x4_splat(0.0f));
+            wasm_v128_store(buffer + i + 4, wasm_f32x4_splat(0.0f));
+        }
     }
-    scalarKernels()->clip(output + i, buffer + i, sampleCount - i);
+    if constexpr (Clear) {
+        scalarKernels()->clipAndClear(output + i, buffer + i, sampleCount - i);
+    } else {
+        scalarKernels()->clip(output + i, buffer + i, sampleCount - i);
+    }
 }
 
-constexpr Kernels Simd128{mixSteadySimd128, mixRampSimd128, clipSimd128};
+constexpr Kernels Simd128{mixSteadySimd128, mixRampSimd128, clipSimd128<false>,
+                          clipSimd128<true>};
 
 } // namespace
 

@@ -54,7 +54,9 @@ uint64_t mixSteadySse2(float* out, const int16_t* data, uint64_t position, uint6
 // Eight at a time: min and max clamp as the scalar comparisons do (a NaN
 // takes the upper limit in both), and the conversion rounds in the current
 // rounding mode as lrint does: to nearest, ties to even.
-void clipSse2(int16_t* output, const float* buffer, int32_t sampleCount) {
+// With Clear, each eight floats are set to 0 once read.
+template <bool Clear>
+void clipSse2(int16_t* output, ClippedFloats<Clear> buffer, int32_t sampleCount) {
     const __m128 upper = _mm_set1_ps(32767.0f);
     const __m128 lower = _mm_set1_ps(-32768.0f);
     int32_t i = 0;
@@ -63,11 +65,19 @@ void clipSse2(int16_t* output, const float* buffer, int32_t sampleCount) {
         const __m128 second = _mm_max_ps(_mm_min_ps(_mm_loadu_ps(buffer + i + 4), upper), lower);
         const __m128i packed = _mm_packs_epi32(_mm_cvtps_epi32(first), _mm_cvtps_epi32(second));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(output + i), packed);
+        if constexpr (Clear) {
+            _mm_storeu_ps(buffer + i, _mm_setzero_ps());
+            _mm_storeu_ps(buffer + i + 4, _mm_setzero_ps());
+        }
     }
-    scalarKernels()->clip(output + i, buffer + i, sampleCount - i);
+    if constexpr (Clear) {
+        scalarKernels()->clipAndClear(output + i, buffer + i, sampleCount - i);
+    } else {
+        scalarKernels()->clip(output + i, buffer + i, sampleCount - i);
+    }
 }
 
-constexpr Kernels Sse2{mixSteadySse2, mixRampFrames, clipSse2};
+constexpr Kernels Sse2{mixSteadySse2, mixRampFrames, clipSse2<false>, clipSse2<true>};
 
 } // namespace
 

@@ -260,6 +260,34 @@ TEST_P(Clipper, RoundsTiesToEvenAndClamps) {
     EXPECT_EQ(pcm[0], 32767);
 }
 
+TEST_P(Clipper, ClearsWhatItClipsAndNothingBeyond) {
+    // Every count of frames from 1 to 24 meets each wide loop and each tail:
+    // the PCM is clipToPcm16's, the floats read are 0 afterwards, and the
+    // float after the last one read keeps its value.
+    for (int32_t frames = 1; frames <= 24; ++frames) {
+        std::vector<float> buffer(static_cast<size_t>(frames) * 2 + 1);
+        for (size_t i = 0; i < buffer.size(); ++i) {
+            buffer[i] = static_cast<float>(i % 2 == 0 ? 1000.5 * i : -41000.0 + 3.25 * i);
+        }
+        const float beyond = buffer.back();
+        std::vector<int16_t> expected(buffer.size() - 1);
+        clipToPcm16(expected.data(), buffer.data(), frames);
+        std::vector<int16_t> pcm(buffer.size() - 1, 77);
+        clipToPcm16AndClear(pcm.data(), buffer.data(), frames);
+        EXPECT_EQ(pcm, expected) << frames << " frames";
+        for (size_t i = 0; i + 1 < buffer.size(); ++i) {
+            ASSERT_EQ(buffer[i], 0.0f) << frames << " frames, float " << i;
+        }
+        EXPECT_EQ(buffer.back(), beyond) << frames << " frames";
+    }
+    std::vector<float> untouched = {5.0f, 6.0f};
+    int16_t pcm[2] = {77, 77};
+    clipToPcm16AndClear(pcm, untouched.data(), 0);
+    clipToPcm16AndClear(nullptr, untouched.data(), 1);
+    EXPECT_EQ(untouched, (std::vector<float>{5.0f, 6.0f}));
+    EXPECT_EQ(pcm[0], 77);
+}
+
 KORVANTHE_ON_EVERY_MIXER_PATH(Mixer);
 KORVANTHE_ON_EVERY_MIXER_PATH(Clipper);
 
