@@ -43,9 +43,9 @@ void normaliseLoop(Sample& sample) {
     }
 }
 
-void decodeDeltaFrames(const uint8_t* stored, int bitsPerSample, uint32_t frameCount,
-                       int16_t* frames) {
-    uint16_t sum = 0; // wraps at 16 bits
+uint16_t decodeDeltaFrames(const uint8_t* stored, int bitsPerSample, uint32_t frameCount,
+                           int16_t* frames, uint16_t sum) {
+    // The sum wraps at 16 bits.
     for (uint32_t i = 0; i < frameCount; ++i) {
         uint16_t delta;
         if (bitsPerSample == 16) {
@@ -56,6 +56,7 @@ void decodeDeltaFrames(const uint8_t* stored, int bitsPerSample, uint32_t frameC
         sum = static_cast<uint16_t>(sum + delta);
         frames[i] = static_cast<int16_t>(sum);
     }
+    return sum;
 }
 
 void decodeAdpcmFrames(const uint8_t* stored, uint32_t frameCount, int16_t* frames) {

@@ -21,9 +21,10 @@ void normaliseLoop(Sample& sample);
 
 // Decodes `frameCount` delta-coded frames of `bitsPerSample` (8 or 16) from
 // `stored` (little-endian for 16-bit) into `frames`: a running sum wrapping at
-// 16 bits; 8-bit values are scaled by 256.
-void decodeDeltaFrames(const uint8_t* stored, int bitsPerSample, uint32_t frameCount,
-                       int16_t* frames);
+// 16 bits, from `sum`; 8-bit values are scaled by 256. Gives the sum after
+// the last frame, from which the sample's next frames go on.
+uint16_t decodeDeltaFrames(const uint8_t* stored, int bitsPerSample, uint32_t frameCount,
+                           int16_t* frames, uint16_t sum = 0);
 
 // The bytes of 4-bit ADPCM data: a table of 16 signed deltas, then one code
 // per frame, two to a byte, the low nibble first.

@@ -33,6 +33,8 @@ constexpr uint8_t HighestInstrumentNumber = 128;
 // allocate much more than the file holds.
 constexpr uint64_t FirstSampleReadBytes = 1u << 16;
 constexpr uint64_t MaxSampleReadBytes = 1u << 24; // per read call
+// Delta-coded data is read in pieces of this size and decoded piece by piece.
+constexpr uint32_t SamplePieceBytes = 1u << 16;
 // The reserved byte of a sample header marks 8-bit data packed as 4-bit ADPCM.
 constexpr uint8_t AdpcmMarker = 0xAD;
 constexpr uint8_t StereoSampleBit = 0x20;
@@ -52,6 +54,7 @@ struct LoadContext {
     // Per instrument, bit j set: sample j is stored as ADPCM. Kept from the
     // sample headers to the sample data, which the older layouts store apart.
     std::vector<uint32_t> packedSampleBits;
+    std::vector<uint8_t> samplePiece; // SamplePieceBytes once the first sample is read
 
     bool fail(LoadError error) {
         if (report != nullptr) {
@@ -346,24 +349,75 @@ uint8_t* readAvailable(XmReader& reader, uint64_t wanted, uint64_t& got) {
     return buffer;
 }
 
-// The frames that `got` bytes of a sample's data hold.
-uint32_t framesHeld(uint64_t got, int storedBits, bool packed) {
-    if (packed) {
-        // Without the whole table there is nothing to decode.
-        return got < AdpcmTableBytes ? 0 : static_cast<uint32_t>((got - AdpcmTableBytes) * 2);
+// The frames that `got` bytes of a sample's ADPCM data hold.
+uint32_t adpcmFramesHeld(uint64_t got) {
+    // Without the whole table there is nothing to decode.
+    return got < AdpcmTableBytes ? 0 : static_cast<uint32_t>((got - AdpcmTableBytes) * 2);
+}
+
+// The frames of a delta-coded sample, decoded a piece at a time as the file
+// delivers them: no copy of the stored bytes is kept, and the frames grow
+// (doubling) only while the file keeps delivering, so a header cannot make
+// the loader allocate much more than the file holds.
+bool loadDeltaCodedFrames(LoadContext& context, Sample& sample, int storedBits) {
+    const uint32_t bytesPerFrame = static_cast<uint32_t>(storedBits) / 8;
+    std::vector<uint8_t>& piece = context.samplePiece;
+    piece.resize(SamplePieceBytes);
+    const size_t allFrames = static_cast<size_t>(sample.length) + SampleGuardFrames;
+    size_t capacity = 0; // frames, the guard frames included
+    int16_t* frames = nullptr;
+    uint32_t decoded = 0;
+    uint16_t sum = 0;
+    while (decoded < sample.length) {
+        const uint32_t count =
+            std::min<uint32_t>(sample.length - decoded, SamplePieceBytes / bytesPerFrame);
+        const size_t needed = static_cast<size_t>(decoded) + count + SampleGuardFrames;
+        if (needed > capacity) {
+            const size_t first = static_cast<size_t>(FirstSampleReadBytes / sizeof(int16_t));
+            const size_t grown = std::min(allFrames, std::max({needed, capacity * 2, first}));
+            auto* larger = static_cast<int16_t*>(std::realloc(frames, grown * sizeof(int16_t)));
+            if (larger == nullptr) {
+                std::free(frames);
+                return context.fail(LoadError::OutOfMemory);
+            }
+            frames = larger;
+            capacity = grown;
+        }
+        const auto wanted = static_cast<int32_t>(count * bytesPerFrame);
+        const int32_t delivered = context.reader.readSome(piece.data(), wanted);
+        const uint32_t held = static_cast<uint32_t>(delivered) / bytesPerFrame;
+        sum = decodeDeltaFrames(piece.data(), storedBits, held, frames + decoded, sum);
+        decoded += held;
+        if (delivered < wanted) {
+            break;
+        }
     }
-    return static_cast<uint32_t>(got / (static_cast<uint64_t>(storedBits) / 8));
+    if (decoded < sample.length) {
+        // Safety choice: a sample that runs past the end of the file keeps only
+        // the frames the file holds.
+        sample.length = decoded;
+        normaliseLoop(sample);
+    }
+    if (sample.length == 0) {
+        std::free(frames);
+        return true;
+    }
+    std::fill(frames + sample.length, frames + sample.length + SampleGuardFrames, int16_t{0});
+    sample.data = frames;
+    writeGuardFrame(sample);
+    return true;
 }
 
 bool loadSampleData(LoadContext& context, Sample& sample, bool packed) {
     const int storedBits = sample.bitsPerSample;
-    const uint32_t bytesPerFrame = static_cast<uint32_t>(storedBits) / 8;
     sample.bitsPerSample = 16; // what the data becomes, also for an empty sample
     if (sample.length == 0) {
         return true;
     }
-    uint64_t wanted = packed ? adpcmStoredBytes(sample.length)
-                             : static_cast<uint64_t>(sample.length) * bytesPerFrame;
+    if (!packed) {
+        return loadDeltaCodedFrames(context, sample, storedBits);
+    }
+    uint64_t wanted = adpcmStoredBytes(sample.length);
     uint64_t got = 0;
     uint8_t* stored = readAvailable(context.reader, wanted, got);
     if (stored == nullptr) {
@@ -372,7 +426,7 @@ bool loadSampleData(LoadContext& context, Sample& sample, bool packed) {
     if (got < wanted) {
         // Safety choice: a sample that runs past the end of the file keeps only
         // the frames the file holds.
-        sample.length = std::min(sample.length, framesHeld(got, storedBits, packed));
+        sample.length = std::min(sample.length, adpcmFramesHeld(got));
         normaliseLoop(sample);
     }
     if (sample.length > 0) {
@@ -382,11 +436,7 @@ bool loadSampleData(LoadContext& context, Sample& sample, bool packed) {
             std::free(stored);
             return context.fail(LoadError::OutOfMemory);
         }
-        if (packed) {
-            decodeAdpcmFrames(stored, sample.length, sample.data);
-        } else {
-            decodeDeltaFrames(stored, storedBits, sample.length, sample.data);
-        }
+        decodeAdpcmFrames(stored, sample.length, sample.data);
         writeGuardFrame(sample);
     }
     std::free(stored);

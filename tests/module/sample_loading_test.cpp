@@ -177,6 +177,56 @@ TEST(SampleLoading, SampleCutByTheEndOfFileKeepsTheFramesItHas) {
     EXPECT_EQ(cut.data[70], cut.data[50]);
 }
 
+// The loader reads and decodes sample data in pieces of 64 KiB: samples of
+// several pieces, 8- and 16-bit, come back frame for frame, followed by the
+// zero guard frames, also when the file ends in the middle of a later piece.
+TEST(SampleLoading, LongSamplesComeBackWholeAcrossTheReadPieces) {
+    XmSample eight;
+    XmSample sixteen;
+    sixteen.bits = 16;
+    uint32_t noise = 12345;
+    for (int i = 0; i < 200001; ++i) {
+        noise = noise * 1103515245u + 12345u;
+        // 8-bit frames are given as their 8-bit values and load scaled by 256.
+        eight.frames.push_back(static_cast<int8_t>(noise >> 20));
+        if (i < 100003) {
+            sixteen.frames.push_back(static_cast<int16_t>(noise >> 8));
+        }
+    }
+    const std::vector<uint8_t> whole = writeXm(songWith({eight, sixteen}));
+    ModulePtr module = loadModuleFromBytes(whole);
+    ASSERT_NE(module, nullptr);
+    std::vector<int16_t> eightLoaded;
+    for (int16_t value : eight.frames) {
+        eightLoaded.push_back(static_cast<int16_t>(value * 256));
+    }
+    const std::vector<int16_t>* expected[] = {&eightLoaded, &sixteen.frames};
+    for (int j = 0; j < 2; ++j) {
+        const Sample& loaded = *module->instruments[0].samples[j];
+        const std::vector<int16_t>& frames = *expected[j];
+        ASSERT_EQ(loaded.length, frames.size());
+        EXPECT_EQ(loadedFrames(loaded, loaded.length), frames) << "sample " << j;
+        for (uint32_t k = 0; k < SampleGuardFrames; ++k) {
+            EXPECT_EQ(loaded.data[loaded.length + k], 0) << "sample " << j << ", guard " << k;
+        }
+    }
+
+    // Cut in the 16-bit sample's fourth piece, in the middle of a frame:
+    // 2 x 81000 bytes and one more survive.
+    const size_t cut = whole.size() - (100003 - 81000) * 2 + 1;
+    XmLoadReport report;
+    module = loadModuleFromBytes(std::vector<uint8_t>(whole.begin(), whole.begin() + cut), &report);
+    ASSERT_NE(module, nullptr);
+    EXPECT_TRUE(report.truncated);
+    const Sample& kept = *module->instruments[0].samples[1];
+    ASSERT_EQ(kept.length, 81000u);
+    EXPECT_EQ(loadedFrames(kept, kept.length),
+              std::vector<int16_t>(sixteen.frames.begin(), sixteen.frames.begin() + 81000));
+    for (uint32_t k = 0; k < SampleGuardFrames; ++k) {
+        EXPECT_EQ(kept.data[kept.length + k], 0) << "guard " << k;
+    }
+}
+
 TEST(SampleLoading, HostileLengthAllocatesOnlyWhatTheFileHolds) {
     XmSample sample = frames8({5, 6, 7});
     sample.storedLength = 0xFFFFFFFF;
