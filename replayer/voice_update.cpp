@@ -1,9 +1,11 @@
 #include "replayer/voice_update.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 
+#include "audio/mixer.h"
 #include "audio/output_settings.h"
 
 namespace korvanthe {
@@ -79,21 +81,41 @@ int32_t linearFrequency(int64_t units) {
     return truncateToInt32(std::pow(2.0, octaves) * 8363.0);
 }
 
+// The step of each voice's latest frequency update and what it was made
+// from, which is all it depends on. Most ticks ask for the step of the tick
+// before (every voice's frequency is recomputed on every tick), which then
+// costs no power and no divisions. A slot only ever gives back the step of
+// the very key it holds, so which voice uses it cannot matter.
+struct StepMemo {
+    bool valid;
+    bool linear;
+    int64_t key; // 4608 - period + periodDelta on the linear table, period + periodDelta else
+    int64_t rate;
+    int32_t stepInt;
+    uint32_t stepFrac;
+};
+
+StepMemo stepMemos[VoiceCount];
+
 void applyFrequency(Voice* voice, const Channel* channel, const Module* module) {
+    const bool linear = (module->flags & ModuleLinearFrequencies) != 0;
     const int32_t period = channel->period + channel->periodDelta;
-    int32_t frequency;
-    if ((module->flags & ModuleLinearFrequencies) != 0) {
-        // A positive periodDelta raises the pitch on this table.
-        // In 64-bit integers the sum is exact, as it is in double.
-        frequency = linearFrequency(int64_t{4608} - channel->period + channel->periodDelta);
-    } else {
-        frequency = AmigaClock / period;
-    }
+    // A positive periodDelta raises the pitch on the linear table. In 64-bit
+    // integers the sum is exact, as it is in double.
+    const int64_t key = linear ? int64_t{4608} - channel->period + channel->periodDelta : period;
     const int64_t rate =
         outputSettings.sampleRate > 0 ? outputSettings.sampleRate : DefaultOutputRate;
-    const int64_t stepped = frequency > LowestFrequency ? frequency : LowestFrequency;
-    voice->stepInt = static_cast<int32_t>(stepped / rate);
-    voice->stepFrac = static_cast<uint32_t>(((stepped % rate) << 32) / rate);
+    // The voice's address picks the slot: consecutive voices of the table
+    // take consecutive slots.
+    StepMemo& memo = stepMemos[reinterpret_cast<uintptr_t>(voice) / sizeof(Voice) % VoiceCount];
+    if (!memo.valid || memo.linear != linear || memo.key != key || memo.rate != rate) {
+        const int32_t frequency = linear ? linearFrequency(key) : AmigaClock / period;
+        const int64_t stepped = frequency > LowestFrequency ? frequency : LowestFrequency;
+        memo = StepMemo{true, linear, key, rate, static_cast<int32_t>(stepped / rate),
+                        static_cast<uint32_t>(((stepped % rate) << 32) / rate)};
+    }
+    voice->stepInt = memo.stepInt;
+    voice->stepFrac = memo.stepFrac;
 }
 
 } // namespace

@@ -64,6 +64,35 @@ TEST_F(VoiceUpdate, FrequencyOnBothTables) {
     EXPECT_EQ(voice().stepFrac, 814485521u);
 }
 
+TEST_F(VoiceUpdate, TheSameSumGivesTheStepOfItsTableAndRate) {
+    // The voice update keeps each voice's latest step with what it was made
+    // from: the same number on the other table, at another rate, or another
+    // number must give the step computed afresh. Steps worked out as
+    // frequency x 2^32 / rate, truncated.
+    const auto step = [this] { return (int64_t{voice().stepInt} << 32) | voice().stepFrac; };
+    channel.period = 1712;
+    channel.periodDelta = 0;
+    module.flags = 0;
+    update(UpdateFrequency); // Amiga 1712: 8362 Hz
+    EXPECT_EQ(step(), (int64_t{8362} << 32) / 44100);
+    module.flags = ModuleLinearFrequencies;
+    channel.period = 2896; // 4608 - 2896 = 1712 units: 8363 x 2^(1712 / 768) = 39211 Hz
+    update(UpdateFrequency);
+    EXPECT_EQ(step(), (int64_t{39211} << 32) / 44100);
+    configureOutput(48000);
+    update(UpdateFrequency);
+    EXPECT_EQ(step(), (int64_t{39211} << 32) / 48000);
+    configureOutput(44100);
+    channel.periodDelta = 64; // 1776 units: 8363 x 2^(1776 / 768) = 41542 Hz
+    update(UpdateFrequency);
+    EXPECT_EQ(step(), (int64_t{41542} << 32) / 44100);
+    channel.period = 1712;
+    channel.periodDelta = 0;
+    module.flags = 0;
+    update(UpdateFrequency);
+    EXPECT_EQ(step(), (int64_t{8362} << 32) / 44100);
+}
+
 TEST_F(VoiceUpdate, PeriodSumOfZeroLeavesTheStep) {
     voice().stepFrac = 1234;
     channel.period = 10;
