@@ -122,17 +122,16 @@ OfflineStretch offlineStretch() {
     return OfflineStretch{offline.firstFrame, offline.endFrame};
 }
 
-bool renderOfflineBlock(OfflineBlock* block) {
-    if (!offline.running || offlineSongEnded()) {
-        return false;
-    }
-    const int32_t index = blockRenderer.renderIndex;
+namespace {
+
+// What a rendered song block (at song frame blockStart, in pcm) gives of the
+// render: the frames of the stretch, the stamp of the song's end.
+bool takeRenderedBlock(OfflineBlock* block, const int16_t* pcm, BlockStamp stamp,
+                       int64_t blockStart) {
     const int64_t blockFrames = outputSettings.blockFrames;
-    const int64_t blockStart = blockRenderer.songBlock * blockFrames;
-    renderBlock();
-    block->pcm = blockPcm(index);
+    block->pcm = pcm;
     block->frames = outputSettings.blockFrames;
-    block->stamp = readStamp(blockRenderer.stamps[index]);
+    block->stamp = stamp;
     block->firstFrame = blockStart;
     if (offline.stretch) {
         const int64_t end = offline.endFrame >= 0 ? offline.endFrame : blockStart + blockFrames;
@@ -153,6 +152,29 @@ bool renderOfflineBlock(OfflineBlock* block) {
         block->stamp = offline.watch.endStamp;
     }
     return block->frames > 0;
+}
+
+} // namespace
+
+bool renderOfflineBlock(OfflineBlock* block) {
+    if (!offline.running || offlineSongEnded()) {
+        return false;
+    }
+    const int32_t index = blockRenderer.renderIndex;
+    const int64_t blockStart = blockRenderer.songBlock * outputSettings.blockFrames;
+    renderBlock();
+    return takeRenderedBlock(block, blockPcm(index), readStamp(blockRenderer.stamps[index]),
+                             blockStart);
+}
+
+bool renderOfflineBlockInto(int16_t* pcm, OfflineBlock* block) {
+    if (!offline.running || offlineSongEnded() || pcm == nullptr) {
+        return false;
+    }
+    const int64_t blockStart = blockRenderer.songBlock * outputSettings.blockFrames;
+    BlockStamp stamp{};
+    renderSongBlockInto(pcm, stamp);
+    return takeRenderedBlock(block, pcm, stamp, blockStart);
 }
 
 bool offlineSongEnded() {

@@ -62,6 +62,13 @@ OfflineStretch offlineStretch();
 // may hold none (then false).
 bool renderOfflineBlock(OfflineBlock* block);
 
+// renderOfflineBlock into pcm (room for blockFrames stereo frames) instead of
+// the ring, which it leaves alone, as it leaves the ring's stamps: for a
+// caller that wants the frames in a buffer of its own (the WAV writer's)
+// without a copy. block->pcm points into pcm, at the block's first frame of
+// the render (past pcm's start only in a stretch's first block).
+bool renderOfflineBlockInto(int16_t* pcm, OfflineBlock* block);
+
 // True once the song has ended for the last time (watchSongEnd, or the end
 // of a stretch).
 bool offlineSongEnded();

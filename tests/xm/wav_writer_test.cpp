@@ -3,6 +3,7 @@
 // length is the file's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -117,6 +118,70 @@ TEST(WavWriter, GathersWritesOfEverySizeInOrder) {
         const uint8_t* at = bytes.data() + WavHeaderBytes + 2 * i;
         ASSERT_EQ(static_cast<int16_t>(field16(at)), samples[i]) << "sample " << i;
     }
+}
+
+TEST(WavWriter, FramesPutInPlaceJoinTheWrittenOnes) {
+    // Blocks of 884 frames put in place through reserve and commit, some
+    // committed short, between plain writes: the file holds them in order,
+    // across many gatherings.
+    const fs::path path = scratch("in_place.wav");
+    std::vector<int16_t> expected;
+    int16_t next = 1;
+    const auto frame = [&](std::vector<int16_t>& into) {
+        into.push_back(next);
+        into.push_back(static_cast<int16_t>(-next));
+        next = static_cast<int16_t>(next * 3 + 7);
+    };
+    constexpr uint64_t Total = 200 * 884;
+    WavWriter writer;
+    ASSERT_TRUE(writer.open(path.string(), 44100, Total));
+    uint64_t done = 0;
+    for (int block = 0; done < Total; ++block) {
+        if (block % 7 == 3) {
+            std::vector<int16_t> samples;
+            for (int i = 0; i < 100; ++i) {
+                frame(samples);
+            }
+            ASSERT_TRUE(writer.write(samples.data(), 100));
+            expected.insert(expected.end(), samples.begin(), samples.end());
+            done += 100;
+            continue;
+        }
+        int16_t* room = writer.reserve(884);
+        ASSERT_NE(room, nullptr) << writer.error();
+        const uint64_t count = std::min<uint64_t>(block % 5 == 0 ? 500 : 884, Total - done);
+        std::vector<int16_t> samples;
+        for (uint64_t i = 0; i < count; ++i) {
+            frame(samples);
+        }
+        std::copy(samples.begin(), samples.end(), room);
+        ASSERT_TRUE(writer.commit(count));
+        expected.insert(expected.end(), samples.begin(), samples.end());
+        done += count;
+    }
+    ASSERT_TRUE(writer.finish()) << writer.error();
+    const std::vector<uint8_t> bytes = readFile(path);
+    ASSERT_EQ(bytes.size(), WavHeaderBytes + Total * WavBytesPerFrame);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(static_cast<int16_t>(field16(bytes.data() + WavHeaderBytes + 2 * i)),
+                  expected[i])
+            << "sample " << i;
+    }
+}
+
+TEST(WavWriter, RefusesRoomItCannotGiveAndSoundBeyondIt) {
+    WavWriter writer;
+    ASSERT_TRUE(writer.open(scratch("room.wav").string(), 44100, 100000));
+    EXPECT_EQ(writer.reserve(WavWriteBytes / WavBytesPerFrame + 1), nullptr);
+    EXPECT_FALSE(writer.error().empty());
+
+    WavWriter other;
+    ASSERT_TRUE(other.open(scratch("room2.wav").string(), 44100, 100000));
+    ASSERT_NE(other.reserve(10), nullptr);
+    ASSERT_TRUE(other.commit(10));
+    // The room left after the header and those ten frames is less than a
+    // whole gathering: committing more than that is refused.
+    EXPECT_FALSE(other.commit(WavWriteBytes / WavBytesPerFrame));
 }
 
 TEST(WavWriter, ReportsAFullDiskAlthoughTheWritesAreGathered) {

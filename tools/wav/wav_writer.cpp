@@ -157,6 +157,46 @@ bool WavWriter::write(const int16_t* samples, uint64_t frames) {
     return true;
 }
 
+int16_t* WavWriter::reserve(uint64_t frames) {
+    if (file_ == nullptr || !error_.empty()) {
+        fail("not open");
+        return nullptr;
+    }
+    if (frames * WavBytesPerFrame > WavWriteBytes) {
+        fail("more room asked for than the writer gathers");
+        return nullptr;
+    }
+    if (gatheredBytes_ + frames * WavBytesPerFrame > WavWriteBytes && !flushGathered()) {
+        return nullptr;
+    }
+    // Frames start at even offsets: the header's 44 bytes, then whole frames.
+    return reinterpret_cast<int16_t*>(gathered_.get() + gatheredBytes_);
+}
+
+bool WavWriter::commit(uint64_t frames) {
+    if (file_ == nullptr || !error_.empty()) {
+        return fail("not open");
+    }
+    if (frames > promisedFrames_ - writtenFrames_) {
+        return fail("more sound than the header announced");
+    }
+    const size_t bytes = static_cast<size_t>(frames * WavBytesPerFrame);
+    if (bytes > WavWriteBytes - gatheredBytes_) {
+        return fail("more sound committed than there was room for");
+    }
+    uint8_t* at = gathered_.get() + gatheredBytes_;
+    if constexpr (std::endian::native != std::endian::little) {
+        for (size_t i = 0; i < bytes; i += 2) {
+            uint16_t sample = 0;
+            std::memcpy(&sample, at + i, 2);
+            putLittleEndian(at + i, sample, 2);
+        }
+    }
+    gatheredBytes_ += bytes;
+    writtenFrames_ += frames;
+    return true;
+}
+
 bool WavWriter::finish() {
     if (file_ == nullptr) {
         return fail("not open");

@@ -60,6 +60,16 @@ class WavWriter {
     // cannot take them or they go past the promised length.
     bool write(const int16_t* samples, uint64_t frames);
 
+    // Where the next `frames` frames (at most WavWriteBytes / 4) may be put
+    // in place, to be appended by commit: what a caller producing the frames
+    // itself saves in copying them. Null after a failure (error() says why).
+    // The room lasts until the next call of the writer.
+    int16_t* reserve(uint64_t frames);
+
+    // Appends `frames` frames put at reserve's room (at most as many as it
+    // was asked for), as write would.
+    bool commit(uint64_t frames);
+
     // Flushes and closes. False when a write failed on the way or fewer
     // frames came than the header promised.
     bool finish();

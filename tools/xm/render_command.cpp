@@ -5,10 +5,12 @@
 // loop), and after 30 minutes at the latest.
 //
 // The song is played twice: once unheard, to map it (where it ends, where
-// each row begins), then into the file. The header so goes out first with
-// its final sizes, and the output needs no seek: standard output and pipes
-// take it like a file. Both passes run the same replayer, so they agree to
-// the frame; a --start is that frame of the whole render, bit for bit.
+// each row begins), then into the file; a render from the start for a
+// number of --seconds needs no map and plays once. The header so goes out
+// first with its final sizes, and the output needs no seek: standard output
+// and pipes take it like a file. Both passes run the same replayer, so they
+// agree to the frame; a --start is that frame of the whole render, bit for
+// bit. Each block is rendered into the WAV writer's buffer in place.
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -20,6 +22,7 @@
 #include <string>
 #include <system_error>
 
+#include "audio/output_settings.h"
 #include "tools/wav/wav_writer.h"
 #include "tools/xm/commands.h"
 #include "tools/xm/playback_options.h"
@@ -170,9 +173,23 @@ int renderSong(Module* song, const std::string& input, const std::string& output
     bool written = true;
     bool logged = true;
     OfflineBlock block{};
-    while (written && done < frames && renderSongBlock(&block)) {
+    // Each block is rendered straight into the writer's buffer, uncopied.
+    const auto blockFrames = static_cast<uint64_t>(outputSettings.blockFrames);
+    while (written && done < frames) {
+        int16_t* room = wav.reserve(blockFrames);
+        if (room == nullptr) {
+            written = false;
+            break;
+        }
+        if (!renderSongBlockIntoBuffer(room, &block)) {
+            break;
+        }
         const int64_t count = std::min<int64_t>(frames - done, block.frames);
-        written = wav.write(block.pcm, static_cast<uint64_t>(count));
+        if (block.pcm != room) {
+            // A stretch's first block begins inside the song block.
+            std::memmove(room, block.pcm, static_cast<size_t>(count) * WavBytesPerFrame);
+        }
+        written = wav.commit(static_cast<uint64_t>(count));
         if (log.file != nullptr) {
             logged = logged && std::fprintf(log.file, "%d %d %d\n", block.stamp.elapsedMs,
                                             block.stamp.order, block.stamp.row) > 0;

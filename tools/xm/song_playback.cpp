@@ -100,6 +100,10 @@ bool renderSongBlock(OfflineBlock* block) {
     return playback.rendering && renderOfflineBlock(block);
 }
 
+bool renderSongBlockIntoBuffer(int16_t* pcm, OfflineBlock* block) {
+    return playback.rendering && renderOfflineBlockInto(pcm, block);
+}
+
 void stopSongRender() {
     if (playback.rendering) {
         stopOfflineRender();

@@ -28,6 +28,9 @@ bool startSongRender(Module* song, const PlaybackOptions& options, bool untilSon
 // has ended.
 bool renderSongBlock(OfflineBlock* block);
 
+// The same into pcm (room for blockFrames frames), as renderOfflineBlockInto.
+bool renderSongBlockIntoBuffer(int16_t* pcm, OfflineBlock* block);
+
 // Ends the render and gives the module its own tick handler back.
 void stopSongRender();
 
