@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio/offline_render.h"
+#include "audio/output_settings.h"
 #include "audio/song_end_watch.h"
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
@@ -192,6 +193,55 @@ TEST_P(SeekExact, EveryTargetSoundsAsTheWholeRenderFromThere) {
 }
 
 KORVANTHE_ON_EVERY_MIXER_PATH(SeekExact);
+
+// Into a buffer of the caller's, a render gives what it gives in the ring:
+// the same frames, first frames, counts and stamps, for a stretch that starts
+// and ends inside song blocks and for the song to its end.
+TEST(RenderIntoABuffer, GivesWhatTheRingGives) {
+    const std::vector<fs::path> files = songFiles();
+    if (files.empty()) {
+        GTEST_SKIP() << "neither the built soundtrack nor the corpus is here";
+    }
+    useStandardFileCallbacks();
+    ModulePtr song(createModule(files.front().string().c_str()));
+    ASSERT_NE(song, nullptr) << files.front();
+    struct Rendered {
+        std::vector<int16_t> pcm;
+        std::vector<int64_t> firstFrames;
+        std::vector<BlockStamp> stamps;
+    };
+    const auto render = [&](const SongPosition& from, const SongPosition* to, bool intoBuffer) {
+        Rendered rendered;
+        bool started = false;
+        startOfflineRenderBetween(song.get(), Rate, 1, from, to, true, &started);
+        EXPECT_TRUE(started);
+        std::vector<int16_t> room(static_cast<size_t>(outputSettings.blockFrames) * 2);
+        OfflineBlock block{};
+        while (intoBuffer ? renderOfflineBlockInto(room.data(), &block)
+                          : renderOfflineBlock(&block)) {
+            rendered.pcm.insert(rendered.pcm.end(), block.pcm, block.pcm + 2 * block.frames);
+            rendered.firstFrames.push_back(block.firstFrame);
+            rendered.stamps.push_back(block.stamp);
+        }
+        stopOfflineRender();
+        return rendered;
+    };
+    const SongPosition to = SongPosition::frame(Rate * 9 + 17);
+    for (const SongPosition& from : {SongPosition::frame(Rate * 3 + 101), SongPosition{}}) {
+        const bool toEnd = from.kind == SongPosition::Kind::OrderRow;
+        const Rendered ring = render(from, toEnd ? nullptr : &to, false);
+        const Rendered buffer = render(from, toEnd ? nullptr : &to, true);
+        ASSERT_FALSE(ring.pcm.empty());
+        EXPECT_TRUE(ring.pcm == buffer.pcm) << (toEnd ? "to the end" : "a stretch");
+        EXPECT_EQ(ring.firstFrames, buffer.firstFrames);
+        ASSERT_EQ(ring.stamps.size(), buffer.stamps.size());
+        for (size_t i = 0; i < ring.stamps.size(); ++i) {
+            EXPECT_EQ(ring.stamps[i].order, buffer.stamps[i].order) << "block " << i;
+            EXPECT_EQ(ring.stamps[i].row, buffer.stamps[i].row) << "block " << i;
+            EXPECT_EQ(ring.stamps[i].elapsedMs, buffer.stamps[i].elapsedMs) << "block " << i;
+        }
+    }
+}
 
 // From the start on without an end (render --seconds), nothing needs the
 // song's map, so none is made; the render is the uninterrupted one all the
