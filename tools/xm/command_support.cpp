@@ -12,6 +12,7 @@
 
 #include "module/file_callbacks.h"
 #include "tools/xm/commands.h"
+#include "tools/xm/memory_warmup.h"
 
 namespace korvanthe {
 
@@ -78,6 +79,10 @@ Module* loadSongFile(const std::string& path, XmLoadReport& report, std::string&
     if (std::filesystem::is_directory(status)) {
         reason = "is a directory";
         return nullptr;
+    }
+    const uintmax_t bytes = std::filesystem::file_size(path, error);
+    if (!error) {
+        warmMemoryForSong(bytes);
     }
     useStandardFileCallbacks();
     Module* module = createModule(path.c_str(), &report);
