@@ -85,13 +85,20 @@ uint64_t mixSteadyPass(const Kernels& kernels, const Voice& voice, float* out, c
     return position;
 }
 
-// A ramp pass that is not heard: the gains step frame by frame exactly as
-// the kernels step them, since the levels reached are rounded from them.
-uint64_t rampSilently(uint64_t position, uint64_t signedStep, float& gainLeft, float& gainRight,
-                      float stepLeft, float stepRight, int32_t frames) {
-    for (int32_t i = 0; i < frames; ++i) {
-        gainLeft += stepLeft;
-        gainRight += stepRight;
+// A ramp pass that is not heard. A ramp cut short by the pass keeps the
+// levels reached, rounded from the gains, so those step frame by frame
+// exactly as the kernels step them. A ramp that ends within the pass needs
+// no gains: its end puts the levels on the volumes (finishRampPass), and
+// that is most ramps, which run their whole length in one pass.
+uint64_t rampSilently(const Voice& voice, uint64_t position, uint64_t signedStep,
+                      float& gainLeft, float& gainRight, int32_t frames) {
+    if (frames < voice.rampFramesLeft) {
+        const float stepLeft = voice.rampStepLeft;
+        const float stepRight = voice.rampStepRight;
+        for (int32_t i = 0; i < frames; ++i) {
+            gainLeft += stepLeft;
+            gainRight += stepRight;
+        }
     }
     return frames > 0 ? positionAfter(position, signedStep, static_cast<uint64_t>(frames))
                       : position;
@@ -127,8 +134,8 @@ void runVoice(const Kernels& kernels, Voice& voice, float* out, int32_t frameCou
                 position = kernels.mixRamp(out, data, position, signedStep, gainLeft, gainRight,
                                            voice.rampStepLeft, voice.rampStepRight, pass.frames);
             } else {
-                position = rampSilently(position, signedStep, gainLeft, gainRight,
-                                        voice.rampStepLeft, voice.rampStepRight, pass.frames);
+                position =
+                    rampSilently(voice, position, signedStep, gainLeft, gainRight, pass.frames);
             }
             finishRampPass(voice, gainLeft, gainRight, pass.frames);
         } else if constexpr (Audible) {
