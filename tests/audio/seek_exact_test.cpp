@@ -194,17 +194,27 @@ TEST_P(SeekExact, EveryTargetSoundsAsTheWholeRenderFromThere) {
 
 KORVANTHE_ON_EVERY_MIXER_PATH(SeekExact);
 
+// The first of the songs (the soundtrack where it is built), loaded; null
+// when there is none.
+ModulePtr firstSong() {
+    const std::vector<fs::path> files = songFiles();
+    if (files.empty()) {
+        return nullptr;
+    }
+    useStandardFileCallbacks();
+    ModulePtr song(createModule(files.front().string().c_str()));
+    EXPECT_NE(song, nullptr) << files.front();
+    return song;
+}
+
 // Into a buffer of the caller's, a render gives what it gives in the ring:
 // the same frames, first frames, counts and stamps, for a stretch that starts
 // and ends inside song blocks and for the song to its end.
 TEST(RenderIntoABuffer, GivesWhatTheRingGives) {
-    const std::vector<fs::path> files = songFiles();
-    if (files.empty()) {
+    ModulePtr song = firstSong();
+    if (song == nullptr) {
         GTEST_SKIP() << "neither the built soundtrack nor the corpus is here";
     }
-    useStandardFileCallbacks();
-    ModulePtr song(createModule(files.front().string().c_str()));
-    ASSERT_NE(song, nullptr) << files.front();
     struct Rendered {
         std::vector<int16_t> pcm;
         std::vector<int64_t> firstFrames;
@@ -247,15 +257,12 @@ TEST(RenderIntoABuffer, GivesWhatTheRingGives) {
 // song's map, so none is made; the render is the uninterrupted one all the
 // same, past the song's end too, where it loops.
 TEST(RenderWithoutEnd, NeedsNoMapAndSoundsAsTheWholeRender) {
-    const std::vector<fs::path> files = songFiles();
-    if (files.empty()) {
+    ModulePtr song = firstSong();
+    if (song == nullptr) {
         GTEST_SKIP() << "neither the built soundtrack nor the corpus is here";
     }
-    useStandardFileCallbacks();
-    ModulePtr song(createModule(files.front().string().c_str()));
-    ASSERT_NE(song, nullptr) << files.front();
     const SongLength length = measureSongLength(song.get(), Rate, 1);
-    ASSERT_TRUE(length.ended) << files.front();
+    ASSERT_TRUE(length.ended);
     // Into the second time through, where the song has looped.
     const int64_t frames = length.frames + Rate * 2;
     std::vector<int16_t> whole;

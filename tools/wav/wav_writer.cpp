@@ -20,6 +20,22 @@ void putLittleEndian(uint8_t* at, uint32_t value, int bytes) {
     }
 }
 
+// `bytes` bytes of 16-bit samples from source to target in the file's byte
+// order, little endian; source may be target itself.
+void storeLittleEndian(uint8_t* target, const uint8_t* source, size_t bytes) {
+    if constexpr (std::endian::native == std::endian::little) {
+        if (target != source) {
+            std::memcpy(target, source, bytes); // the file's byte order already
+        }
+    } else {
+        for (size_t i = 0; i < bytes; i += 2) {
+            uint16_t sample = 0;
+            std::memcpy(&sample, source + i, 2);
+            putLittleEndian(target + i, sample, 2);
+        }
+    }
+}
+
 std::string errnoText(const char* fallback) {
     return errno != 0 ? std::strerror(errno) : fallback;
 }
@@ -139,16 +155,7 @@ bool WavWriter::write(const int16_t* samples, uint64_t frames) {
         }
         const size_t count = static_cast<size_t>(
             std::min<uint64_t>(left, WavWriteBytes - gatheredBytes_));
-        uint8_t* target = gathered_.get() + gatheredBytes_;
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(target, source, count); // the file's byte order already
-        } else {
-            for (size_t i = 0; i < count; i += 2) {
-                uint16_t sample = 0;
-                std::memcpy(&sample, source + i, 2);
-                putLittleEndian(target + i, sample, 2);
-            }
-        }
+        storeLittleEndian(gathered_.get() + gatheredBytes_, source, count);
         gatheredBytes_ += count;
         source += count;
         left -= count;
@@ -185,13 +192,7 @@ bool WavWriter::commit(uint64_t frames) {
         return fail("more sound committed than there was room for");
     }
     uint8_t* at = gathered_.get() + gatheredBytes_;
-    if constexpr (std::endian::native != std::endian::little) {
-        for (size_t i = 0; i < bytes; i += 2) {
-            uint16_t sample = 0;
-            std::memcpy(&sample, at + i, 2);
-            putLittleEndian(at + i, sample, 2);
-        }
-    }
+    storeLittleEndian(at, at, bytes);
     gatheredBytes_ += bytes;
     writtenFrames_ += frames;
     return true;
