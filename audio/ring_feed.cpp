@@ -16,7 +16,9 @@ namespace {
 // What one ring block holds. Written by the feed, read by the heard-position
 // lookups on other threads: deviceBlock is -1 while the other fields change,
 // so a reader that sees the same device block before and after its reads has
-// read one consistent record.
+// read one consistent record. The fields are stored with release and loaded
+// with acquire: a reader that loads a field's new value also sees the -1
+// stored before it, with no fence (which the thread checker cannot follow).
 struct RingSlot {
     std::atomic<int64_t> deviceBlock{-1};
     std::atomic<int64_t> songFrame{0}; // song frame of the block's first frame
@@ -52,9 +54,8 @@ SongStampEntry songStamps[KeptSongStamps];
 void keepSongStamp(int64_t songBlock, const BlockStamp& stamp) {
     SongStampEntry& entry = songStamps[songBlock % KeptSongStamps];
     entry.songBlock.store(-1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    entry.orderAndRow.store(stamp.order << 8 | stamp.row, std::memory_order_relaxed);
-    entry.elapsedMs.store(stamp.elapsedMs, std::memory_order_relaxed);
+    entry.orderAndRow.store(stamp.order << 8 | stamp.row, std::memory_order_release);
+    entry.elapsedMs.store(stamp.elapsedMs, std::memory_order_release);
     entry.songBlock.store(songBlock, std::memory_order_release);
 }
 
@@ -187,15 +188,14 @@ void feedRingBlock(int64_t deviceBlock) {
     const int32_t ringBlock = static_cast<int32_t>(deviceBlock % feed.slotCount);
     RingSlot& slot = feed.slots[ringBlock];
     slot.deviceBlock.store(-1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
 
     if (feed.looping && feed.nextFrame >= feed.loopEnd) {
         wrapLoop();
     }
     const int64_t blockFrames = outputSettings.blockFrames;
-    slot.songFrame.store(feed.nextFrame, std::memory_order_relaxed);
-    slot.loopStart.store(feed.looping ? feed.loopStart : 0, std::memory_order_relaxed);
-    slot.loopEnd.store(feed.looping ? feed.loopEnd : 0, std::memory_order_relaxed);
+    slot.songFrame.store(feed.nextFrame, std::memory_order_release);
+    slot.loopStart.store(feed.looping ? feed.loopStart : 0, std::memory_order_release);
+    slot.loopEnd.store(feed.looping ? feed.loopEnd : 0, std::memory_order_release);
 
     const int64_t songBlock = feed.nextFrame / blockFrames;
     const bool linesUp = feed.nextFrame % blockFrames == 0 && feed.stagedBlock != songBlock &&
@@ -221,10 +221,9 @@ bool songFrameOfDeviceFrame(int64_t deviceBlock, int32_t frameInBlock, int64_t* 
     }
     const RingSlot& slot = feed.slots[deviceBlock % feed.slotCount];
     const int64_t before = slot.deviceBlock.load(std::memory_order_acquire);
-    const int64_t first = slot.songFrame.load(std::memory_order_relaxed);
-    const int64_t loopStart = slot.loopStart.load(std::memory_order_relaxed);
-    const int64_t loopEnd = slot.loopEnd.load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
+    const int64_t first = slot.songFrame.load(std::memory_order_acquire);
+    const int64_t loopStart = slot.loopStart.load(std::memory_order_acquire);
+    const int64_t loopEnd = slot.loopEnd.load(std::memory_order_acquire);
     if (before != deviceBlock || slot.deviceBlock.load(std::memory_order_relaxed) != before) {
         return false;
     }
@@ -247,9 +246,8 @@ bool songStampOf(int64_t songBlock, BlockStamp* stamp) {
     }
     const SongStampEntry& entry = songStamps[songBlock % KeptSongStamps];
     const int64_t before = entry.songBlock.load(std::memory_order_acquire);
-    const int32_t orderAndRow = entry.orderAndRow.load(std::memory_order_relaxed);
-    const int32_t elapsedMs = entry.elapsedMs.load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
+    const int32_t orderAndRow = entry.orderAndRow.load(std::memory_order_acquire);
+    const int32_t elapsedMs = entry.elapsedMs.load(std::memory_order_acquire);
     if (before != songBlock || entry.songBlock.load(std::memory_order_relaxed) != before) {
         return false;
     }
