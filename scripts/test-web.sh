@@ -9,7 +9,8 @@
 # PulseAudio sink, through the AudioWorklet and through the script processor,
 # against the song rendered natively (scripts/check-web-sound.sh) and
 # compares chosen frames drawn frame by frame with the native capture's
-# (scripts/web-frames.mjs).
+# (scripts/web-frames.mjs), from the start and from positions (?at= against
+# korvanthe-capture --from).
 #
 #   bash scripts/test-web.sh [--no-page | --require-page]
 #
@@ -109,6 +110,17 @@ if [[ $page != no ]]; then
         (cd build-web/native/bin && ./korvanthe-capture -o ../../native-frames/ --fps 10 --seconds 116)
         count node scripts/web-frames.mjs "http://127.0.0.1:$port/index.html" build-web/web-frames 10 \
             --against build-web/native-frames 1.0 80 310 600 900 1154
+        # The page started at a position (?at=) against the native capture
+        # from there (--from): the scroll under a flash's timer (3:20) and
+        # inside the drop (1:38.5), its first frame and one a little later.
+        # One row off costs about 21.
+        for at in 3:20 1:38.5; do
+            rm -rf build-web/native-at
+            (cd build-web/native/bin &&
+                ./korvanthe-capture -o ../../native-at/ --fps 10 --seconds 0.5 --from "$at" >/dev/null)
+            count node scripts/web-frames.mjs "http://127.0.0.1:$port/index.html" build-web/web-at 10 \
+                --at "$at" --against build-web/native-at 1.0 0 4
+        done
     fi
 fi
 echo "$passed passed, $failed failed"
