@@ -123,5 +123,44 @@ if [[ $page != no ]]; then
         done
     fi
 fi
+
+# A show of one's own: the site built from the example folder
+# (korvanthe-assetgen --example) with --data, and, where the page checks
+# run, two of its frames against the native capture of that folder; a
+# folder with a picture of the wrong size is refused in one line naming the
+# picture. The site of our own show is built again afterwards.
+cmake --build build-web/native --target korvanthe-assetgen korvanthe-capture
+rm -rf build-web/example build-web/example-bad build-web/native-example
+build-web/native/bin/korvanthe-assetgen --example build-web/example
+cp -r build-web/example build-web/example-bad
+head -c 1000 build-web/example/picture1.raw >build-web/example-bad/picture1.raw
+# Reports its outcome and gives it as its status.
+refuses_bad_folder() {
+    local errors
+    if errors=$(bash scripts/build-web.sh --data build-web/example-bad 2>&1 >/dev/null); then
+        echo "FAILED: build-web.sh --data took a folder with a short picture"
+        return 1
+    fi
+    if [[ $(wc -l <<<"$errors") -ne 1 || $errors != *"example-bad/picture1.raw: a 512 x 256 raw picture is 393216 bytes; this file has 1000" ]]; then
+        echo "FAILED: build-web.sh --data on a bad folder said: $errors"
+        return 1
+    fi
+    echo "ok: build-web.sh --data refuses a bad folder: $errors"
+}
+count refuses_bad_folder
+if bash scripts/build-web.sh --data build-web/example; then
+    passed=$((passed + 1))
+    if [[ -n ${server:-} ]]; then
+        (cd build-web/example && ../native/bin/korvanthe-capture -o ../native-example/ --fps 10 \
+            --seconds 24 >/dev/null 2>&1)
+        # The lattice rushing in (8 s) and the title on black (23 s).
+        count node scripts/web-frames.mjs "http://127.0.0.1:$port/index.html" build-web/web-example 10 \
+            --against build-web/native-example 1.0 80 230
+    fi
+else
+    echo "FAILED: build-web.sh --data build-web/example"
+    failed=$((failed + 1))
+fi
+bash scripts/build-web.sh >/dev/null
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
