@@ -430,7 +430,8 @@ bool startAuthorMode(const DemoFilePaths& paths) {
     if (author.settings.hasStart) {
         const PositionRefusal refusal = playerSeek(author.settings.start);
         if (refusal != PositionRefusal::None) {
-            std::fprintf(stderr, "korvanthe: %s: --author start %s: %s\n", paths.song.c_str(),
+            std::fprintf(stderr, "korvanthe: %s: %s %s: %s\n", paths.song.c_str(),
+                         author.settings.onPage ? "start" : "--author start",
                          describeSongPosition(author.settings.start).c_str(),
                          describePositionRefusal(*map(), *loadedModule(), author.settings.start,
                                                  refusal)
