@@ -422,7 +422,7 @@ bool startAuthorMode(const DemoFilePaths& paths) {
         changed(picture);
     }
     author.lastWatch = platformMilliseconds();
-    author.terminal = korvanthe_isatty(korvanthe_fileno(stdout)) != 0;
+    author.terminal = !author.settings.onPage && korvanthe_isatty(korvanthe_fileno(stdout)) != 0;
     author.startFrame = 0;
     if (!followLoadedSong()) {
         return true; // no song: the timeline stays at its start
@@ -430,7 +430,8 @@ bool startAuthorMode(const DemoFilePaths& paths) {
     if (author.settings.hasStart) {
         const PositionRefusal refusal = playerSeek(author.settings.start);
         if (refusal != PositionRefusal::None) {
-            std::fprintf(stderr, "korvanthe: %s: --author start %s: %s\n", paths.song.c_str(),
+            std::fprintf(stderr, "korvanthe: %s: %s %s: %s\n", paths.song.c_str(),
+                         author.settings.onPage ? "start" : "--author start",
                          describeSongPosition(author.settings.start).c_str(),
                          describePositionRefusal(*map(), *loadedModule(), author.settings.start,
                                                  refusal)
@@ -446,7 +447,9 @@ bool startAuthorMode(const DemoFilePaths& paths) {
 
 void authorFrame() {
     takeKeys();
-    watchFiles(false);
+    if (!author.settings.onPage) {
+        watchFiles(false);
+    }
     const HeardPosition heard = playerHeardPosition();
     const int64_t frame = heard.known ? heard.songFrame : author.startFrame;
     followSong(frame, heard.stamp.order, heard.stamp.row);

@@ -24,6 +24,10 @@ struct AuthorSettings {
     std::filesystem::path folder; // empty: the files the demo finds as usual
     bool hasStart = false;
     SongPosition start; // where the song starts
+    // On a web page: its packed files never change and it has no terminal,
+    // so neither the watch nor the status line (the page shows the
+    // position itself).
+    bool onPage = false;
 };
 
 // Turns author mode on (or off) for the next runMainSequence.

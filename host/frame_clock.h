@@ -22,6 +22,11 @@ inline int64_t soundFrameOfVideoFrame(int64_t frame, int fps) {
     return frame * FrameClockSampleRate / fps;
 }
 
+// The first video frame whose moment is at or after sound frame soundFrame.
+inline int64_t firstVideoFrameAtOrAfter(int64_t soundFrame, int fps) {
+    return (soundFrame * fps + FrameClockSampleRate - 1) / FrameClockSampleRate;
+}
+
 // The clock, in milliseconds, when video frame `frame` is shown.
 inline uint32_t clockOfVideoFrame(int64_t frame, int fps) {
     return FrameClockOriginMilliseconds + static_cast<uint32_t>(frame * 1000 / fps);

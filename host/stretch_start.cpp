@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "audio/offline_render.h"
 #include "audio/output_settings.h"
 #include "audio/player.h"
 #include "host/frame_clock.h"
+#include "module/file_callbacks.h"
+#include "module/xm_loader.h"
 #include "timeline/timeline_update.h"
 
 namespace korvanthe {
@@ -42,6 +45,30 @@ void addStretchStart(MainSequenceHooks& hooks, int64_t firstFrame, int fps) {
         order = heard.stamp.order;
         row = heard.stamp.row;
     };
+}
+
+bool findStretchFirstFrame(const std::string& songPath, const SongPosition& from, int fps,
+                           int64_t& firstFrame, std::string& reason) {
+    useStandardFileCallbacks();
+    Module* module = createModule(songPath.c_str());
+    if (module == nullptr) {
+        reason = songPath + " does not load, so it has no positions";
+        return false;
+    }
+    bool started = false;
+    const PositionRefusal refusal = startOfflineRenderBetween(module, FrameClockSampleRate, 1, from,
+                                                              nullptr, true, &started);
+    const int64_t songFrame = offlineStretch().firstFrame;
+    if (!started) {
+        reason = describeSongPosition(from) + ": " +
+                 describePositionRefusal(offlineSongMap(), *module, from, refusal);
+    }
+    stopOfflineRender();
+    freeModule(module);
+    if (started) {
+        firstFrame = firstVideoFrameAtOrAfter(songFrame, fps);
+    }
+    return started;
 }
 
 int64_t stretchDeviceFrame(int64_t firstFrame, int64_t frame, int fps) {

@@ -11,7 +11,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
+#include "audio/song_position.h"
 #include "host/main_sequence.h"
 
 namespace korvanthe {
@@ -22,6 +24,15 @@ namespace korvanthe {
 // clockOfVideoFrame(firstFrame + k) and the sound device on to
 // stretchDeviceFrame(firstFrame, k, fps).
 void addStretchStart(MainSequenceHooks& hooks, int64_t firstFrame, int fps);
+
+// The run's frame at which a stretch from `from` of the song at songPath
+// begins: the first frame whose moment is at or after the song frame `from`
+// stands for (as korvanthe-capture --from starts). False, with the reason
+// ("order 40: the song's orders are 0 to 7"), when the song does not load or
+// lacks the position. Replays the song once unheard; call it before the song
+// plays.
+bool findStretchFirstFrame(const std::string& songPath, const SongPosition& from, int fps,
+                           int64_t& firstFrame, std::string& reason);
 
 // The device frame (counted from the start of its loop) that frame k of the
 // stretch is heard at.

@@ -5,12 +5,37 @@
 # system) and build-web/korvanthe-web.zip. Any static file server serves it,
 # with no special headers.
 #
-#   bash scripts/build-web.sh
+#   bash scripts/build-web.sh [--data FOLDER]
 #
 # The data are written by the generators, built natively in build-web/native;
-# the page's program is built in build-web/wasm. Needs the Debian packages
-# emscripten and zip.
+# the page's program is built in build-web/wasm. With --data, the show of
+# FOLDER (its soundtrack.xm, random.scp, gridtile.tga and six .raw pictures)
+# is packed instead, once korvanthe-show-check has found every file there
+# and readable without a warning; otherwise its one line names the file and
+# the reason, and nothing is built. Needs the Debian packages emscripten and
+# zip.
 set -euo pipefail
+usage() {
+    echo "usage: bash scripts/build-web.sh [--data FOLDER]" >&2
+    exit 2
+}
+show=""
+while [[ $# -gt 0 ]]; do
+    case "$1" in
+    --data)
+        [[ $# -ge 2 && -n "$2" ]] || usage
+        # Named from where the script was called. The packer reads "@" as
+        # its own separator and the link options split at spaces.
+        show=$(realpath -m -- "$2")
+        if [[ $show == *[[:space:]@]* ]]; then
+            echo "build-web.sh: $show: a folder whose path has no spaces and no @, please" >&2
+            exit 1
+        fi
+        shift 2
+        ;;
+    *) usage ;;
+    esac
+done
 cd "$(dirname "$0")/.."
 if ! command -v emcc >/dev/null; then
     echo "emcc not found: install the Debian package emscripten" >&2
@@ -29,8 +54,19 @@ out=build-web
 # The generators, natively.
 cmake -S . -B "$out/native" -G Ninja -DKORVANTHE_WERROR=ON -DKORVANTHE_TESTS=OFF \
     -DKORVANTHE_BENCH=OFF -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
-cmake --build "$out/native" --target korvanthe_assets
-data=$PWD/$out/native/bin
+if [[ -z $show ]]; then
+    cmake --build "$out/native" --target korvanthe_assets
+    data=$PWD/$out/native/bin
+else
+    # Quiet, so that a bad folder's one line is all there is to read; a
+    # failing build shows its own lines.
+    if ! built=$(cmake --build "$out/native" --target korvanthe-show-check 2>&1); then
+        echo "$built" >&2
+        exit 1
+    fi
+    "$out/native/bin/korvanthe-show-check" "$show" || exit 1
+    data=$show
+fi
 
 # The page's program, with the data packed beside it.
 emcmake cmake -S . -B "$out/wasm" -G Ninja -DKORVANTHE_WERROR=ON -DCMAKE_BUILD_TYPE=Release \

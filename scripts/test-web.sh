@@ -9,7 +9,8 @@
 # PulseAudio sink, through the AudioWorklet and through the script processor,
 # against the song rendered natively (scripts/check-web-sound.sh) and
 # compares chosen frames drawn frame by frame with the native capture's
-# (scripts/web-frames.mjs).
+# (scripts/web-frames.mjs), from the start and from positions (?at= against
+# korvanthe-capture --from).
 #
 #   bash scripts/test-web.sh [--no-page | --require-page]
 #
@@ -109,7 +110,58 @@ if [[ $page != no ]]; then
         (cd build-web/native/bin && ./korvanthe-capture -o ../../native-frames/ --fps 10 --seconds 116)
         count node scripts/web-frames.mjs "http://127.0.0.1:$port/index.html" build-web/web-frames 10 \
             --against build-web/native-frames 1.0 80 310 600 900 1154
+        # The page started at a position (?at=) against the native capture
+        # from there (--from): the scroll under a flash's timer (3:20) and
+        # inside the drop (1:38.5), its first frame and one a little later.
+        # One row off costs about 21.
+        for at in 3:20 1:38.5; do
+            rm -rf build-web/native-at
+            (cd build-web/native/bin &&
+                ./korvanthe-capture -o ../../native-at/ --fps 10 --seconds 0.5 --from "$at" >/dev/null)
+            count node scripts/web-frames.mjs "http://127.0.0.1:$port/index.html" build-web/web-at 10 \
+                --at "$at" --against build-web/native-at 1.0 0 4
+        done
     fi
 fi
+
+# A show of one's own: the site built from the example folder
+# (korvanthe-assetgen --example) with --data, and, where the page checks
+# run, two of its frames against the native capture of that folder; a
+# folder with a picture of the wrong size is refused in one line naming the
+# picture. The site of our own show is built again afterwards.
+cmake --build build-web/native --target korvanthe-assetgen korvanthe-capture
+rm -rf build-web/example build-web/example-bad build-web/native-example
+build-web/native/bin/korvanthe-assetgen --example build-web/example
+cp -r build-web/example build-web/example-bad
+head -c 1000 build-web/example/picture1.raw >build-web/example-bad/picture1.raw
+# Reports its outcome and gives it as its status.
+refuses_bad_folder() {
+    local errors
+    if errors=$(bash scripts/build-web.sh --data build-web/example-bad 2>&1 >/dev/null); then
+        echo "FAILED: build-web.sh --data took a folder with a short picture"
+        return 1
+    fi
+    if [[ $(wc -l <<<"$errors") -ne 1 || $errors != *"example-bad/picture1.raw: a 512 x 256 raw picture is 393216 bytes; this file has 1000" ]]; then
+        echo "FAILED: build-web.sh --data on a bad folder said: $errors"
+        return 1
+    fi
+    echo "ok: build-web.sh --data refuses a bad folder: $errors"
+}
+count refuses_bad_folder
+if bash scripts/build-web.sh --data build-web/example; then
+    passed=$((passed + 1))
+    if [[ -n ${server:-} ]]; then
+        (cd build-web/example && ../native/bin/korvanthe-capture -o ../native-example/ --fps 10 \
+            --seconds 24 >/dev/null 2>&1)
+        # The lattice come in from afar (10 s), the strip scrolling under
+        # it in the drop (16 s) and the title on black (23 s).
+        count node scripts/web-frames.mjs "http://127.0.0.1:$port/index.html" build-web/web-example 10 \
+            --against build-web/native-example 1.0 100 160 230
+    fi
+else
+    echo "FAILED: build-web.sh --data build-web/example"
+    failed=$((failed + 1))
+fi
+bash scripts/build-web.sh >/dev/null
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

@@ -3,9 +3,12 @@
 // frame_NNNNNN.png, to compare with the native capture's frames of the same
 // numbers.
 //
-//   node scripts/web-frames.mjs URL OUTPUT_FOLDER FPS [--against NATIVE_FOLDER MAX_MEAN] FRAME...
+//   node scripts/web-frames.mjs URL OUTPUT_FOLDER FPS [--at POS]
+//                               [--against NATIVE_FOLDER MAX_MEAN] FRAME...
 //
-// URL is the served site's index.html. With --against, each frame is
+// URL is the served site's index.html. With --at, the page starts at POS
+// (?at=POS: ORDER:ROW or a time) and frame k is frame k of
+// korvanthe-capture --from POS. With --against, each frame is
 // compared with the native capture's frame of the same name in
 // NATIVE_FOLDER: the mean absolute difference per colour channel (0..255)
 // must not pass MAX_MEAN; a closing "N passed, N failed" line counts the
@@ -17,6 +20,11 @@ import { launchBrowser, makeChecks, openPage, waitFor } from "./web-browser.mjs"
 const [url, outFolder, fpsText, ...rest] = process.argv.slice(2);
 let against = null;
 let maxMean = 0;
+let at = null;
+if (rest[0] === "--at") {
+  at = rest[1];
+  rest.splice(0, 2);
+}
 if (rest[0] === "--against") {
   against = rest[1];
   maxMean = Number(rest[2]);
@@ -26,8 +34,8 @@ const frameTexts = rest;
 const frames = frameTexts.map(Number).sort((a, b) => a - b);
 if (!url || !outFolder || !(Number(fpsText) > 0) || frames.length === 0 ||
     frames.some((frame) => !Number.isInteger(frame) || frame < 0) ||
-    (against !== null && !(maxMean >= 0))) {
-  console.error("usage: node scripts/web-frames.mjs URL OUTPUT_FOLDER FPS " +
+    (against !== null && !(maxMean >= 0)) || at === undefined) {
+  console.error("usage: node scripts/web-frames.mjs URL OUTPUT_FOLDER FPS [--at POS] " +
                 "[--against NATIVE_FOLDER MAX_MEAN] FRAME...");
   process.exit(2);
 }
@@ -72,7 +80,8 @@ try {
   // animation frames come.
   const comparer = against !== null ? await browser.newPage() : null;
   // Only uncaught exceptions fail the run, each told as it happens.
-  const { page } = await openPage(browser, url, "frames=" + fpsText, {
+  const query = "frames=" + fpsText + (at === null ? "" : "&at=" + encodeURIComponent(at));
+  const { page } = await openPage(browser, url, query, {
     width: 640, height: 480,
     beforeLoad: (page) => page.on("pageerror", (error) => { console.error(String(error)); status = 1; }),
   });

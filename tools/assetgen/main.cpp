@@ -1,6 +1,8 @@
 // korvanthe-assetgen OUTPUT_DIR: writes the demo's song, pictures and
 // timeline, and the desktop icon, into OUTPUT_DIR. Everything is computed from
 // this program's source: the same program always writes the same bytes.
+// korvanthe-assetgen --example FOLDER writes the small example show a demo
+// of one's own starts from (tools/assetgen/example_show.h).
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/assetgen/example_show.h"
 #include "tools/assetgen/icon.h"
 #include "tools/assetgen/pictures.h"
 #include "tools/assetgen/soundtrack.h"
@@ -41,10 +44,12 @@ int main(int argc, char** argv) {
     using namespace korvanthe;
     using namespace korvanthe::assetgen;
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::printf("usage: %s OUTPUT_DIR\n"
+        std::printf("usage: %s OUTPUT_DIR | --example FOLDER\n"
                     "Writes the demo's song (soundtrack.xm), timeline (random.scp), pictures\n"
                     "(gridtile.tga and six .raw files) and desktop icon (%s) into OUTPUT_DIR,\n"
                     "which is made if missing. The same program always writes the same bytes.\n"
+                    "  --example FOLDER  a small show to start one's own from instead: a short\n"
+                    "                 song, a short script and the demo's pictures (no icon)\n"
                     "  -h, --help     this text\n"
                     "      --version  the program's version\n",
                     ProgramName, IconFileName);
@@ -56,11 +61,14 @@ int main(int argc, char** argv) {
     }
     // A folder name that starts with a dash is far more likely a mistyped
     // option than a wish: refuse it rather than fill a folder named "-x".
-    if (argc != 2 || argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIR (see %s --help)\n", ProgramName, ProgramName);
+    const bool example = argc == 3 && std::strcmp(argv[1], "--example") == 0;
+    const char* folder = example ? argv[2] : argc == 2 ? argv[1] : nullptr;
+    if (folder == nullptr || folder[0] == '-') {
+        std::fprintf(stderr, "usage: %s OUTPUT_DIR | --example FOLDER (see %s --help)\n",
+                     ProgramName, ProgramName);
         return 2;
     }
-    std::filesystem::path directory = argv[1];
+    std::filesystem::path directory = folder;
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error) {
@@ -69,7 +77,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::vector<uint8_t> song = writeXm(makeSoundtrack());
+    std::vector<uint8_t> song = writeXm(example ? makeExampleSong() : makeSoundtrack());
     if (!writeFile(directory / "soundtrack.xm", song.data(), song.size())) {
         return 1;
     }
@@ -78,11 +86,13 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::vector<uint8_t> icon = makeIconPng();
-    if (!writeFile(directory / IconFileName, icon.data(), icon.size())) {
-        return 1;
+    if (!example) {
+        std::vector<uint8_t> icon = makeIconPng();
+        if (!writeFile(directory / IconFileName, icon.data(), icon.size())) {
+            return 1;
+        }
     }
-    std::string script = formatScript(makeTimeline());
+    std::string script = formatScript(example ? makeExampleTimeline() : makeTimeline());
     if (!writeFile(directory / "random.scp", script.data(), script.size())) {
         return 1;
     }

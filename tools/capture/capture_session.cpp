@@ -155,15 +155,11 @@ bool findCaptureStretch(const std::string& songPath, const CaptureOptions& optio
         return false;
     }
     freeModule(module);
-    const int64_t fps = options.fps;
-    // The first frame whose moment is at or after the frame asked for.
-    const auto frameAtOrAfter = [fps](int64_t soundFrame) {
-        return (soundFrame * fps + CaptureSampleRate - 1) / CaptureSampleRate;
-    };
-    firstFrame = frameAtOrAfter(stretch.firstFrame);
+    const int fps = options.fps;
+    firstFrame = firstVideoFrameAtOrAfter(stretch.firstFrame, fps);
     int64_t endFrame = 0;
     if (options.hasTo) {
-        endFrame = frameAtOrAfter(stretch.endFrame);
+        endFrame = firstVideoFrameAtOrAfter(stretch.endFrame, fps);
     } else if (options.seconds > 0) {
         endFrame = firstFrame + std::llround(options.seconds * static_cast<double>(fps));
     } else {
