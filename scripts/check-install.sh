@@ -150,6 +150,8 @@ check_xm() {
 
 # Every file that belongs to an installed tree, relative to its prefix.
 installed_file='(bin/korvanthe(-xm|-capture)?|share/korvanthe/[^/]+|share/man/man1/korvanthe[^/]*\.1\.gz|share/applications/korvanthe\.desktop|share/icons/hicolor/256x256/apps/korvanthe\.png)'
+# The player library's files: the runtime package's and the -dev package's.
+library_file='(lib/libkorvanthe-xm\.so(\.1(\.[0-9]+\.[0-9]+)?)?|lib/libkorvanthe-xm\.a|lib/pkgconfig/korvanthe-xm\.pc|lib/cmake/KorvantheXM/[^/]+\.cmake|include/korvanthe/xm\.h|share/man/man3/korvanthe-xm\.3\.gz)'
 
 # check_tree PREFIX: the programs, data, manual pages, menu entry and icon are
 # all there.
@@ -172,7 +174,7 @@ check_tree() {
 # that are not ours (such as headers or libraries of the test frameworks).
 no_strays() {
     local strays
-    strays=$(grep -v -E "^$1/$installed_file\$" || true)
+    strays=$(grep -v -E "^$1/($installed_file|$library_file)\$" || true)
     [[ -z "$strays" ]] || fail "unexpected files installed: $strays"
 }
 
@@ -206,12 +208,24 @@ check_moved_tree() {
 check_package() {
     echo "--- the Debian package"
     command -v dpkg-shlibdeps >/dev/null || fail "dpkg-shlibdeps is missing (apt-get install dpkg-dev)"
-    rm -f "$build"/korvanthe_*.deb
+    rm -f "$build"/korvanthe_*.deb "$build"/libkorvanthe-xm*.deb
     (cd "$build" && cpack -G DEB >/dev/null)
-    local package
+    local package runtime dev
     package=$(ls "$build"/korvanthe_*.deb)
-    dpkg-deb -f "$package" Package Version Architecture Installed-Size Depends Recommends
+    runtime=$(ls "$build"/libkorvanthe-xm[0-9]*_*.deb)
+    dev=$(ls "$build"/libkorvanthe-xm-dev_*.deb)
+    for deb in "$package" "$runtime" "$dev"; do
+        echo "$(basename "$deb"):"
+        dpkg-deb -f "$deb" Package Version Architecture Installed-Size Depends Recommends
+        dpkg-deb -c "$deb"
+    done
     dpkg-deb -c "$package" | awk '$1 !~ /^d/ { print $6 }' | no_strays '\./usr'
+    dpkg-deb -c "$package" | grep -q -E 'libkorvanthe|include/' &&
+        fail "the demo's package holds the library's files"
+    dpkg-deb -c "$runtime" | awk '$1 !~ /^d/ { print $6 }' |
+        grep -v -E '^\./usr/lib/libkorvanthe-xm\.so\.1(\.[0-9.]+)?$|^\./usr/share/doc/' &&
+        fail "the runtime package holds more than the shared library"
+    dpkg-deb -c "$dev" | grep -q 'usr/include/korvanthe/xm.h' || fail "the -dev package has no header"
     mkdir "$scratch/package"
     cp "$package" "$scratch/package/"
     (cd "$scratch/package" && $sudo apt-get install -y -qq ./korvanthe_*.deb >/dev/null)
@@ -221,6 +235,18 @@ check_package() {
     done
     check_xm /usr/bin /usr/share/korvanthe/soundtrack.xm
     run_demo /usr/bin/korvanthe /usr/share/korvanthe
+    # The library from the packages, as a developer uses it.
+    (cd "$scratch/package" && cp "$runtime" "$dev" . &&
+        $sudo apt-get install -y -qq ./libkorvanthe-xm*.deb >/dev/null)
+    echo "pkg-config: korvanthe-xm $(pkg-config --modversion korvanthe-xm)"
+    # shellcheck disable=SC2046
+    cc -std=c99 examples/render_wav.c $(pkg-config --cflags --libs korvanthe-xm) \
+        -o "$scratch/package/render_wav"
+    "$scratch/package/render_wav" /usr/share/korvanthe/soundtrack.xm "$scratch/package/song.wav"
+    korvanthe-xm render /usr/share/korvanthe/soundtrack.xm -o "$scratch/package/tool.wav"
+    cmp "$scratch/package/song.wav" "$scratch/package/tool.wav" ||
+        fail "the packaged library renders otherwise than korvanthe-xm"
+    $sudo apt-get remove -y -qq libkorvanthe-xm-dev "$(dpkg-deb -f "$runtime" Package)" >/dev/null
     $sudo apt-get remove -y -qq korvanthe >/dev/null
     ! dpkg-query -W -f='${Status}' korvanthe 2>/dev/null | grep -q 'ok installed' ||
         fail "korvanthe is still installed"
