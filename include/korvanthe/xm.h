@@ -59,7 +59,7 @@ KORVANTHE_XM_API const char* korvanthe_xm_version(void);
  * reasons `korvanthe-xm info` prints; 100 on are this interface's own. */
 typedef enum korvanthe_xm_error {
     KORVANTHE_XM_OK = 0,
-    KORVANTHE_XM_ERROR_NO_FILE_CALLBACKS = 1,   /* not met through this interface */
+    KORVANTHE_XM_ERROR_NO_FILE_CALLBACKS = 1,   /* the player's own; not met through this interface */
     KORVANTHE_XM_ERROR_FILE_NOT_OPENED = 2,     /* the file cannot be opened */
     KORVANTHE_XM_ERROR_NOT_XM = 3,              /* no "Extended Module: " ID */
     KORVANTHE_XM_ERROR_NO_CHANNELS = 4,         /* channel count 0 */
@@ -119,7 +119,7 @@ typedef struct korvanthe_xm_info {
     int32_t channels;       /* 1 to 32 */
     int32_t orders;         /* entries of the order list, 1 to 256 */
     int32_t restart_order;  /* where the song goes on after its last entry */
-    int32_t patterns;       /* patterns the song has (those the order list needs included) */
+    int32_t patterns;       /* patterns stored in the file */
     int32_t instruments;
     int32_t format_version; /* e.g. 0x0104 */
     int32_t initial_speed;  /* ticks per row */
@@ -181,7 +181,8 @@ typedef struct korvanthe_xm_stamp {
 } korvanthe_xm_stamp;
 
 /* Frames in one block at sample_rate: the player renders and stamps 20 ms
- * blocks (882 frames at 44100 Hz). 0 for a rate out of 8000 to 192000. */
+ * blocks (884 frames at 44100 Hz: 20 ms rounded up to a multiple of 4).
+ * 0 for a rate out of 8000 to 192000. */
 KORVANTHE_XM_API int32_t korvanthe_xm_block_frames(int32_t sample_rate);
 
 /* Starts rendering the song at sample_rate (8000 to 192000) from `from`
