@@ -10,7 +10,6 @@
 set -euo pipefail
 build=$(cd "${1:?usage: check-examples.sh BUILD_DIR}" && pwd)
 cd "$(dirname "$0")/.."
-source=$(pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
@@ -70,9 +69,9 @@ cmp "$scratch/tool.wav" "$scratch/cm.wav" || fail "render_wav (CMake) differs fr
 echo "ok: render_wav (CMake) equals korvanthe-xm render; sdl_play built"
 
 echo "--- the static library, from C"
+# shellcheck disable=SC2046
 cc -std=c99 "examples/render_wav.c" -I"$prefix/include" "$libdir/libkorvanthe-xm.a" \
     $(pkg-config --libs-only-l --static korvanthe-xm | sed 's/-lkorvanthe-xm//') -o "$scratch/static"
 "$scratch/static" "$song" "$scratch/static.wav"
 cmp "$scratch/tool.wav" "$scratch/static.wav" || fail "render_wav (static) differs"
 echo "ok: render_wav linked statically equals korvanthe-xm render"
-cd "$source"
