@@ -39,20 +39,19 @@ set(CPACK_COMPONENTS_ALL demo runtime dev)
 set(CPACK_DEBIAN_DEMO_PACKAGE_NAME korvanthe)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libkorvanthe-xm${PROJECT_VERSION_MAJOR})
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libkorvanthe-xm-dev)
-set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
-  "Korvanthe's XM module player as a shared library\n"
-  "libkorvanthe-xm loads, renders and plays XM songs through a small C interface,\n"
-  "with the song position of every block of sound and of the sound heard now.")
-set(CPACK_COMPONENT_DEV_DESCRIPTION
-  "Korvanthe's XM module player: development files\n"
-  "The header korvanthe/xm.h, the static library, korvanthe-xm.pc for pkg-config,\n"
-  "the CMake package KorvantheXM and the manual page korvanthe-xm(3).")
-string(REPLACE "\n" "
-" CPACK_COMPONENT_RUNTIME_DESCRIPTION "${CPACK_COMPONENT_RUNTIME_DESCRIPTION}")
-string(REPLACE "\n" "
-" CPACK_COMPONENT_DEV_DESCRIPTION "${CPACK_COMPONENT_DEV_DESCRIPTION}")
-set(CPACK_COMPONENT_DEMO_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-${CPACK_PACKAGE_DESCRIPTION}")
+# The packages' descriptions, each after the project's summary line (which
+# CPack puts first); the demo's is the project's own.
+set(CPACK_DEBIAN_DEMO_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+string(JOIN "\n" CPACK_DEBIAN_RUNTIME_DESCRIPTION
+  "The XM module player of Korvanthe as a shared library."
+  "libkorvanthe-xm loads, renders and plays XM songs through a small C"
+  "interface, with the song position of every block of sound and of the"
+  "sound heard now.")
+string(JOIN "\n" CPACK_DEBIAN_DEV_DESCRIPTION
+  "Development files of the XM module player of Korvanthe:"
+  "The header korvanthe/xm.h, the static library, korvanthe-xm.pc for"
+  "pkg-config, the CMake package KorvantheXM and the manual page"
+  "korvanthe-xm(3).")
 
 # NAME_<version>_<arch>.deb; the dependencies are those of the shared
 # libraries the programs link (dpkg-shlibdeps, from dpkg-dev), so they follow

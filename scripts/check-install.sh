@@ -220,12 +220,16 @@ check_package() {
         dpkg-deb -c "$deb"
     done
     dpkg-deb -c "$package" | awk '$1 !~ /^d/ { print $6 }' | no_strays '\./usr'
-    dpkg-deb -c "$package" | grep -q -E 'libkorvanthe|include/' &&
+    # Listings taken whole: grep -q would cut dpkg-deb's pipe (pipefail).
+    local listing
+    listing=$(dpkg-deb -c "$package")
+    ! grep -q -E 'libkorvanthe|/include/' <<<"$listing" ||
         fail "the demo's package holds the library's files"
-    dpkg-deb -c "$runtime" | awk '$1 !~ /^d/ { print $6 }' |
-        grep -v -E '^\./usr/lib/libkorvanthe-xm\.so\.1(\.[0-9.]+)?$|^\./usr/share/doc/' &&
+    listing=$(dpkg-deb -c "$runtime" | awk '$1 !~ /^d/ { print $6 }')
+    ! grep -v -E '^\./usr/lib/libkorvanthe-xm\.so\.1(\.[0-9.]+)?$|^\./usr/share/doc/' <<<"$listing" ||
         fail "the runtime package holds more than the shared library"
-    dpkg-deb -c "$dev" | grep -q 'usr/include/korvanthe/xm.h' || fail "the -dev package has no header"
+    listing=$(dpkg-deb -c "$dev")
+    grep -q 'usr/include/korvanthe/xm.h' <<<"$listing" || fail "the -dev package has no header"
     mkdir "$scratch/package"
     cp "$package" "$scratch/package/"
     (cd "$scratch/package" && $sudo apt-get install -y -qq ./korvanthe_*.deb >/dev/null)
@@ -246,7 +250,7 @@ check_package() {
     korvanthe-xm render /usr/share/korvanthe/soundtrack.xm -o "$scratch/package/tool.wav"
     cmp "$scratch/package/song.wav" "$scratch/package/tool.wav" ||
         fail "the packaged library renders otherwise than korvanthe-xm"
-    $sudo apt-get remove -y -qq libkorvanthe-xm-dev "$(dpkg-deb -f "$runtime" Package)" >/dev/null
+    $sudo apt-get purge -y -qq libkorvanthe-xm-dev "$(dpkg-deb -f "$runtime" Package)" >/dev/null
     $sudo apt-get remove -y -qq korvanthe >/dev/null
     ! dpkg-query -W -f='${Status}' korvanthe 2>/dev/null | grep -q 'ok installed' ||
         fail "korvanthe is still installed"
