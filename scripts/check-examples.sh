@@ -66,7 +66,11 @@ cmake -S examples -B "$scratch/cm" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
 cmake --build "$scratch/cm" >/dev/null
 "$scratch/cm/render_wav" "$song" "$scratch/cm.wav"
 cmp "$scratch/tool.wav" "$scratch/cm.wav" || fail "render_wav (CMake) differs from korvanthe-xm render"
-echo "ok: render_wav (CMake) equals korvanthe-xm render; sdl_play built"
+"$scratch/cm/render_wav_static" "$song" "$scratch/cm-static.wav"
+cmp "$scratch/tool.wav" "$scratch/cm-static.wav" ||
+    fail "render_wav_static (CMake) differs from korvanthe-xm render"
+ldd "$scratch/cm/render_wav_static" | grep -q korvanthe && fail "render_wav_static needs the shared library"
+echo "ok: render_wav and render_wav_static (CMake) equal korvanthe-xm render; sdl_play built"
 
 echo "--- the static library, from C"
 # shellcheck disable=SC2046
