@@ -172,6 +172,15 @@ check_tree() {
 
 # no_strays PREFIX_PATTERN: of the file paths on stdin, those under the prefix
 # that are not ours (such as headers or libraries of the test frameworks).
+# The player library's packages (or a whole tree) in PREFIX.
+check_library_tree() {
+    for file in lib/libkorvanthe-xm.so.1 lib/libkorvanthe-xm.a include/korvanthe/xm.h \
+        lib/pkgconfig/korvanthe-xm.pc lib/cmake/KorvantheXM/KorvantheXMConfig.cmake \
+        share/man/man3/korvanthe-xm.3.gz; do
+        [[ -e "$1/$file" ]] || fail "the player library's $file is missing"
+    done
+}
+
 no_strays() {
     local strays
     strays=$(grep -v -E "^$1/($installed_file|$library_file)\$" || true)
@@ -182,6 +191,7 @@ check_moved_tree() {
     echo "--- cmake --install, then moved to another prefix"
     cmake --install "$build" --prefix "$scratch/first/usr" >/dev/null
     check_tree "$scratch/first/usr"
+    check_library_tree "$scratch/first/usr"
     (cd "$scratch/first/usr" && find . -type f) | no_strays '\.'
     mkdir -p "$scratch/second/opt"
     mv "$scratch/first/usr" "$scratch/second/opt/korvanthe"
@@ -199,6 +209,7 @@ check_moved_tree() {
     local top
     top=$(ls "$scratch/unpacked")
     check_tree "$scratch/unpacked/$top"
+    check_library_tree "$scratch/unpacked/$top"
     (cd "$scratch/unpacked/$top" && find . -type f) | no_strays '\.'
     check_xm "$scratch/unpacked/$top/bin" \
         "$scratch/unpacked/$top/share/korvanthe/soundtrack.xm"
@@ -242,6 +253,7 @@ check_package() {
     # The library from the packages, as a developer uses it.
     (cd "$scratch/package" && cp "$runtime" "$dev" . &&
         $sudo apt-get install -y -qq ./libkorvanthe-xm*.deb >/dev/null)
+    check_library_tree /usr
     echo "pkg-config: korvanthe-xm $(pkg-config --modversion korvanthe-xm)"
     # shellcheck disable=SC2046
     cc -std=c99 examples/render_wav.c $(pkg-config --cflags --libs korvanthe-xm) \
