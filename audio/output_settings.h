@@ -24,6 +24,9 @@ extern OutputSettings outputSettings;
 // renderer refuses.
 void configureOutput(int32_t sampleRate);
 
+// The blockFrames that configureOutput(sampleRate) sets, changing nothing.
+int32_t blockFramesAt(int32_t sampleRate);
+
 // Blocks in the ring (100).
 inline int32_t blockCount() {
     return outputSettings.blockFrames > 0 ? outputSettings.ringFrames / outputSettings.blockFrames

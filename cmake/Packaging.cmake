@@ -29,19 +29,52 @@ string(TOLOWER "${CPACK_PACKAGE_FILE_NAME}" CPACK_PACKAGE_FILE_NAME)
 set(CPACK_GENERATOR DEB TGZ)
 set(CPACK_STRIP_FILES ON)
 
-# korvanthe_<version>_<arch>.deb; the dependencies are those of the shared
+# Three Debian packages, one per install component: korvanthe (the demo and
+# its tools, which link the player statically and need neither library
+# package), libkorvanthe-xm1 (the shared library) and libkorvanthe-xm-dev
+# (header, static library, pkg-config and CMake files, manual page). The
+# tarball holds all three trees in one.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL demo runtime dev)
+set(CPACK_DEBIAN_DEMO_PACKAGE_NAME korvanthe)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libkorvanthe-xm${PROJECT_VERSION_MAJOR})
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME libkorvanthe-xm-dev)
+# The packages' descriptions, each after the project's summary line (which
+# CPack puts first); the demo's is the project's own.
+set(CPACK_DEBIAN_DEMO_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+string(JOIN "\n" CPACK_DEBIAN_RUNTIME_DESCRIPTION
+  "The XM module player of Korvanthe as a shared library."
+  "libkorvanthe-xm loads, renders and plays XM songs through a small C"
+  "interface, with the song position of every block of sound and of the"
+  "sound heard now.")
+string(JOIN "\n" CPACK_DEBIAN_DEV_DESCRIPTION
+  "Development files of the XM module player of Korvanthe:"
+  "The header korvanthe/xm.h, the static library, korvanthe-xm.pc for"
+  "pkg-config, the CMake package KorvantheXM and the manual page"
+  "korvanthe-xm(3).")
+
+# NAME_<version>_<arch>.deb; the dependencies are those of the shared
 # libraries the programs link (dpkg-shlibdeps, from dpkg-dev), so they follow
 # the build rather than a hand-kept list.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The library package gets its shlibs file and the ldconfig trigger.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # Not linked, so not found by dpkg-shlibdeps: SDL opens libGL.so.1 at run time
 # for the demo's window, and through it come Mesa's GLX and drivers (which
 # the capture's EGL uses too).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS libgl1)
+set(CPACK_DEBIAN_DEMO_PACKAGE_DEPENDS libgl1)
 # korvanthe-capture writes MP4 through the ffmpeg program; PNG frames and WAV
 # need nothing.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ffmpeg)
-set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_DEMO_PACKAGE_RECOMMENDS ffmpeg)
+set(CPACK_DEBIAN_DEMO_PACKAGE_SECTION misc)
+# The library opens libSDL2 when a song is first played rather than linking it.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS libsdl2-2.0-0)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
+  "libkorvanthe-xm${PROJECT_VERSION_MAJOR} (= ${PROJECT_VERSION}), libstdc++-12-dev | libstdc++-dev")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 set(CPACK_SOURCE_GENERATOR TGZ)

@@ -150,6 +150,8 @@ check_xm() {
 
 # Every file that belongs to an installed tree, relative to its prefix.
 installed_file='(bin/korvanthe(-xm|-capture)?|share/korvanthe/[^/]+|share/man/man1/korvanthe[^/]*\.1\.gz|share/applications/korvanthe\.desktop|share/icons/hicolor/256x256/apps/korvanthe\.png)'
+# The player library's files: the runtime package's and the -dev package's.
+library_file='(lib/libkorvanthe-xm\.so(\.1(\.[0-9]+\.[0-9]+)?)?|lib/libkorvanthe-xm\.a|lib/pkgconfig/korvanthe-xm\.pc|lib/cmake/KorvantheXM/[^/]+\.cmake|include/korvanthe/xm\.h|share/man/man3/korvanthe-xm\.3\.gz)'
 
 # check_tree PREFIX: the programs, data, manual pages, menu entry and icon are
 # all there.
@@ -170,9 +172,18 @@ check_tree() {
 
 # no_strays PREFIX_PATTERN: of the file paths on stdin, those under the prefix
 # that are not ours (such as headers or libraries of the test frameworks).
+# The player library's packages (or a whole tree) in PREFIX.
+check_library_tree() {
+    for file in lib/libkorvanthe-xm.so.1 lib/libkorvanthe-xm.a include/korvanthe/xm.h \
+        lib/pkgconfig/korvanthe-xm.pc lib/cmake/KorvantheXM/KorvantheXMConfig.cmake \
+        share/man/man3/korvanthe-xm.3.gz; do
+        [[ -e "$1/$file" ]] || fail "the player library's $file is missing"
+    done
+}
+
 no_strays() {
     local strays
-    strays=$(grep -v -E "^$1/$installed_file\$" || true)
+    strays=$(grep -v -E "^$1/($installed_file|$library_file)\$" || true)
     [[ -z "$strays" ]] || fail "unexpected files installed: $strays"
 }
 
@@ -180,6 +191,7 @@ check_moved_tree() {
     echo "--- cmake --install, then moved to another prefix"
     cmake --install "$build" --prefix "$scratch/first/usr" >/dev/null
     check_tree "$scratch/first/usr"
+    check_library_tree "$scratch/first/usr"
     (cd "$scratch/first/usr" && find . -type f) | no_strays '\.'
     mkdir -p "$scratch/second/opt"
     mv "$scratch/first/usr" "$scratch/second/opt/korvanthe"
@@ -197,6 +209,7 @@ check_moved_tree() {
     local top
     top=$(ls "$scratch/unpacked")
     check_tree "$scratch/unpacked/$top"
+    check_library_tree "$scratch/unpacked/$top"
     (cd "$scratch/unpacked/$top" && find . -type f) | no_strays '\.'
     check_xm "$scratch/unpacked/$top/bin" \
         "$scratch/unpacked/$top/share/korvanthe/soundtrack.xm"
@@ -206,12 +219,28 @@ check_moved_tree() {
 check_package() {
     echo "--- the Debian package"
     command -v dpkg-shlibdeps >/dev/null || fail "dpkg-shlibdeps is missing (apt-get install dpkg-dev)"
-    rm -f "$build"/korvanthe_*.deb
+    rm -f "$build"/korvanthe_*.deb "$build"/libkorvanthe-xm*.deb
     (cd "$build" && cpack -G DEB >/dev/null)
-    local package
+    local package runtime dev
     package=$(ls "$build"/korvanthe_*.deb)
-    dpkg-deb -f "$package" Package Version Architecture Installed-Size Depends Recommends
+    runtime=$(ls "$build"/libkorvanthe-xm[0-9]*_*.deb)
+    dev=$(ls "$build"/libkorvanthe-xm-dev_*.deb)
+    for deb in "$package" "$runtime" "$dev"; do
+        echo "$(basename "$deb"):"
+        dpkg-deb -f "$deb" Package Version Architecture Installed-Size Depends Recommends
+        dpkg-deb -c "$deb"
+    done
     dpkg-deb -c "$package" | awk '$1 !~ /^d/ { print $6 }' | no_strays '\./usr'
+    # Listings taken whole: grep -q would cut dpkg-deb's pipe (pipefail).
+    local listing
+    listing=$(dpkg-deb -c "$package")
+    ! grep -q -E 'libkorvanthe|/include/' <<<"$listing" ||
+        fail "the demo's package holds the library's files"
+    listing=$(dpkg-deb -c "$runtime" | awk '$1 !~ /^d/ { print $6 }')
+    ! grep -v -E '^\./usr/lib/libkorvanthe-xm\.so\.1(\.[0-9.]+)?$|^\./usr/share/doc/' <<<"$listing" ||
+        fail "the runtime package holds more than the shared library"
+    listing=$(dpkg-deb -c "$dev")
+    grep -q 'usr/include/korvanthe/xm.h' <<<"$listing" || fail "the -dev package has no header"
     mkdir "$scratch/package"
     cp "$package" "$scratch/package/"
     (cd "$scratch/package" && $sudo apt-get install -y -qq ./korvanthe_*.deb >/dev/null)
@@ -221,6 +250,19 @@ check_package() {
     done
     check_xm /usr/bin /usr/share/korvanthe/soundtrack.xm
     run_demo /usr/bin/korvanthe /usr/share/korvanthe
+    # The library from the packages, as a developer uses it.
+    (cd "$scratch/package" && cp "$runtime" "$dev" . &&
+        $sudo apt-get install -y -qq ./libkorvanthe-xm*.deb >/dev/null)
+    check_library_tree /usr
+    echo "pkg-config: korvanthe-xm $(pkg-config --modversion korvanthe-xm)"
+    # shellcheck disable=SC2046
+    cc -std=c99 examples/render_wav.c $(pkg-config --cflags --libs korvanthe-xm) \
+        -o "$scratch/package/render_wav"
+    "$scratch/package/render_wav" /usr/share/korvanthe/soundtrack.xm "$scratch/package/song.wav"
+    korvanthe-xm render /usr/share/korvanthe/soundtrack.xm -o "$scratch/package/tool.wav"
+    cmp "$scratch/package/song.wav" "$scratch/package/tool.wav" ||
+        fail "the packaged library renders otherwise than korvanthe-xm"
+    $sudo apt-get purge -y -qq libkorvanthe-xm-dev "$(dpkg-deb -f "$runtime" Package)" >/dev/null
     $sudo apt-get remove -y -qq korvanthe >/dev/null
     ! dpkg-query -W -f='${Status}' korvanthe 2>/dev/null | grep -q 'ok installed' ||
         fail "korvanthe is still installed"

@@ -11,7 +11,9 @@ namespace korvanthe::fuzzing {
 
 // The bytes as an XM file loaded through memory file callbacks; when the
 // load succeeds, a few seconds of the song rendered block by block, with the
-// last four bytes choosing speed, BPM, start order and start row.
+// last four bytes choosing speed, BPM, start order and start row. The same
+// bytes also go through the C interface's memory reader (korvanthe/xm.h),
+// which must refuse or load them alike and render what it loads.
 void fuzzXmLoader(const uint8_t* data, size_t size);
 
 // The bytes as a timeline script, then every entry's position delivered to

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "audio/mixer.h"
-#include "replayer/channel.h"
+#include "audio/channel_silencing.h"
 #include "tools/xm/commands.h"
 
 namespace korvanthe {
@@ -11,56 +10,19 @@ namespace korvanthe {
 namespace {
 
 struct SongPlayback {
-    Module* song;             // the hooked song; null when none is
-    TickHandler replayerTick; // the handler the loader stored
-    uint32_t silenced;        // bit i: channel i
-    bool rendering;    // an offline render runs
+    Module* song;   // the hooked song; null when none is
+    bool rendering; // an offline render runs
 };
 
 SongPlayback playback{};
 
-// Zero gains and no ramp: the mixer then adds nothing for the voice (its
-// silent-voice path only moves the position on), so the other channels mix
-// to exactly the values they would have anyway. The channel itself plays on
-// untouched, as it would if heard.
-void silenceVoice(Voice& voice) {
-    voice.volumeLeft = 0;
-    voice.volumeRight = 0;
-    voice.levelLeft = 0;
-    voice.levelRight = 0;
-    voice.rampTargetLeft = 0;
-    voice.rampTargetRight = 0;
-    voice.rampStepLeft = 0.0f;
-    voice.rampStepRight = 0.0f;
-    voice.rampFramesLeft = 0;
-}
-
-void playbackTick(Module* module) {
-    playback.replayerTick(module);
-    if (playback.silenced == 0) {
-        return;
-    }
-    const int32_t channelCount = std::min<int32_t>(module->channelCount, MaxChannels);
-    for (int32_t i = 0; i < channelCount; ++i) {
-        if ((playback.silenced & (1u << i)) != 0 && channels[i].voice != nullptr) {
-            silenceVoice(*channels[i].voice);
-        }
-    }
-}
-
 void hook(Module* song, const PlaybackOptions& options) {
     playback.song = song;
-    playback.replayerTick = song->tickHandler;
-    playback.silenced = silencedChannels(options);
-    if (playback.replayerTick != nullptr) {
-        song->tickHandler = playbackTick;
-    }
+    silenceChannels(song, silencedChannels(options));
 }
 
 void unhook() {
-    if (playback.song != nullptr && playback.song->tickHandler == playbackTick) {
-        playback.song->tickHandler = playback.replayerTick;
-    }
+    unsilenceChannels(playback.song);
     playback.song = nullptr;
 }
 
