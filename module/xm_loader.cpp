@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -363,19 +364,26 @@ bool loadDeltaCodedFrames(LoadContext& context, Sample& sample, int storedBits) 
     const uint32_t bytesPerFrame = static_cast<uint32_t>(storedBits) / 8;
     std::vector<uint8_t>& piece = context.samplePiece;
     piece.resize(SamplePieceBytes);
-    const size_t allFrames = static_cast<size_t>(sample.length) + SampleGuardFrames;
-    size_t capacity = 0; // frames, the guard frames included
+    // Counted in 64 bits: a header's length near 2^32 frames plus the guard
+    // frames does not fit a 32-bit size_t (Windows i686, wasm32), and wrapped
+    // it would give a buffer smaller than the frames decoded into it.
+    const uint64_t allFrames = uint64_t{sample.length} + SampleGuardFrames;
+    uint64_t capacity = 0; // frames, the guard frames included
     int16_t* frames = nullptr;
     uint32_t decoded = 0;
     uint16_t sum = 0;
     while (decoded < sample.length) {
         const uint32_t count =
             std::min<uint32_t>(sample.length - decoded, SamplePieceBytes / bytesPerFrame);
-        const size_t needed = static_cast<size_t>(decoded) + count + SampleGuardFrames;
+        const uint64_t needed = uint64_t{decoded} + count + SampleGuardFrames;
         if (needed > capacity) {
-            const size_t first = static_cast<size_t>(FirstSampleReadBytes / sizeof(int16_t));
-            const size_t grown = std::min(allFrames, std::max({needed, capacity * 2, first}));
-            auto* larger = static_cast<int16_t*>(std::realloc(frames, grown * sizeof(int16_t)));
+            const uint64_t first = FirstSampleReadBytes / sizeof(int16_t);
+            const uint64_t grown = std::min(allFrames, std::max({needed, capacity * 2, first}));
+            int16_t* larger = nullptr;
+            if (grown <= SIZE_MAX / sizeof(int16_t)) {
+                larger = static_cast<int16_t*>(
+                    std::realloc(frames, static_cast<size_t>(grown) * sizeof(int16_t)));
+            }
             if (larger == nullptr) {
                 std::free(frames);
                 return context.fail(LoadError::OutOfMemory);
