@@ -25,6 +25,7 @@
 
 #include "audio/mixer_path.h"
 #include "audio/offline_render.h"
+#include "audio/output_settings.h"
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
 #include "tests/support/fnv1a.h"
@@ -72,12 +73,17 @@ bool renderOurs(int64_t frames, int16_t* chunk) {
     if (!korvanthe::startOfflineRender(ourSong, Rate, false)) {
         return false;
     }
+    if (korvanthe::outputSettings.blockFrames > ChunkFrames) {
+        korvanthe::stopOfflineRender();
+        return false;
+    }
+    // Each block straight into the caller's chunk, as the C interface and
+    // korvanthe-xm render take it (a chunk is one block at this rate), not
+    // through the playback ring and a copy out of it.
     korvanthe::OfflineBlock block{};
     int64_t done = 0;
-    while (done < frames && korvanthe::renderOfflineBlock(&block)) {
-        const int64_t take = std::min<int64_t>(block.frames, frames - done);
-        std::memcpy(chunk, block.pcm, static_cast<size_t>(take) * 4);
-        done += take;
+    while (done < frames && korvanthe::renderOfflineBlockInto(chunk, &block)) {
+        done += std::min<int64_t>(block.frames, frames - done);
     }
     korvanthe::stopOfflineRender();
     return done == frames;
