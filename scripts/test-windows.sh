@@ -196,13 +196,30 @@ if ! grep -rqs "$(basename "$wine")" "$build/tests/CTestTestfile.cmake" "$build"
     "$build"/tests/*/CTestTestfile.cmake; then
     fail "unit tests: $build was configured without Wine as the test runner (run scripts/build-windows.sh again now that Wine is installed)"
 else
+    # Now and then a program under Wine ends early with no word of its own
+    # (seen once in some thousands of test runs under Wine; the same test
+    # passed at once on its own, and a Wine start of another program stalled
+    # for a minute and a half beside it). A test that fails is run once more
+    # on its own, the failure lines of both runs shown; the
+    # programs are deterministic, so a real fault fails the second run too.
+    ctest_status=0
     ctest --test-dir "$build" -j2 --timeout 600 --output-on-failure --no-tests=error \
-        >"$work/ctest.log" 2>&1 || fail "unit tests under Wine"
+        >"$work/ctest.log" 2>&1 || ctest_status=$?
     if grep -q 'The following tests FAILED' "$work/ctest.log"; then
         # The first failures' own words, then the list.
         grep -A12 -E '(: Failure|^\[  FAILED  \] [^ ]+\.[^ ]+ \()' "$work/ctest.log" | head -120 || true
         sed -n '/The following tests FAILED/,$p' "$work/ctest.log" | head -60
+        if ctest --test-dir "$build" --timeout 600 --output-on-failure --rerun-failed \
+            >"$work/ctest-again.log" 2>&1; then
+            echo "unit tests under Wine: the test(s) above passed when run again on their own"
+            ctest_status=0
+        else
+            grep -A12 -E '(: Failure|^\[  FAILED  \] [^ ]+\.[^ ]+ \()' "$work/ctest-again.log" |
+                head -120 || true
+            echo "unit tests under Wine: failed again when run on their own"
+        fi
     fi
+    [[ $ctest_status -eq 0 ]] || fail "unit tests under Wine"
     programs=$(ls "$build"/bin/*_test.exe 2>/dev/null | wc -l)
     summary=$(grep -E '^[0-9]+% tests passed' "$work/ctest.log" || true)
     echo "unit tests: $programs test programs; $summary"
