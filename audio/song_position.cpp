@@ -6,8 +6,6 @@ namespace korvanthe {
 
 namespace {
 
-constexpr int64_t LongestMilliseconds = int64_t{24} * 3600 * 1000;
-
 // Reads the decimal digits at text[index...] into value; false when there are
 // none or the value passes `limit`.
 bool readDigits(const std::string& text, size_t& index, int64_t limit, int64_t& value) {

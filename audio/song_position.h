@@ -40,6 +40,10 @@ struct SongPosition {
     }
 };
 
+// The latest time a position may name: a day, past every song's end, and
+// far from overflowing milliseconds x rate.
+inline constexpr int64_t LongestMilliseconds = int64_t{24} * 3600 * 1000;
+
 // Reads a position as the tools take it: "ORDER" (row 0 of that order
 // entry), "ORDER:ROW", a time "M:SS.s" (minutes, then two digits of seconds
 // below 60 and up to three decimals: a colon with decimals is a time, one

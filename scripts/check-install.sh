@@ -170,9 +170,8 @@ check_tree() {
     [[ -s "$prefix/share/icons/hicolor/256x256/apps/korvanthe.png" ]] || fail "the icon is missing"
 }
 
-# no_strays PREFIX_PATTERN: of the file paths on stdin, those under the prefix
-# that are not ours (such as headers or libraries of the test frameworks).
-# The player library's packages (or a whole tree) in PREFIX.
+# check_library_tree PREFIX: the player library's packages (or a whole tree)
+# in PREFIX.
 check_library_tree() {
     for file in lib/libkorvanthe-xm.so.1 lib/libkorvanthe-xm.a include/korvanthe/xm.h \
         lib/pkgconfig/korvanthe-xm.pc lib/cmake/KorvantheXM/KorvantheXMConfig.cmake \
@@ -181,6 +180,8 @@ check_library_tree() {
     done
 }
 
+# no_strays PREFIX_PATTERN: of the file paths on stdin, those under the prefix
+# that are not ours (such as headers or libraries of the test frameworks).
 no_strays() {
     local strays
     strays=$(grep -v -E "^$1/($installed_file|$library_file)\$" || true)

@@ -120,14 +120,12 @@ int korvanthe_xm_seek(korvanthe_xm_song* song, korvanthe_xm_place place) {
     }
     if (song->state == korvanthe_xm_song::State::Idle) {
         // Checked against the map at the rate the next play is likely to
-        // have, and taken up again by it.
+        // have, and taken up again by it; the map is kept for the play, so
+        // it is made with the channels the play will have.
         configureOutput(song->playRate != 0 ? song->playRate : RateBeforeAnyPlay);
-    }
-    int64_t frame = 0;
-    if (song->state == korvanthe_xm_song::State::Idle) {
-        // The map is kept for the play: made with the channels it will have.
         silenceChannels(song->module, song->silenced);
     }
+    int64_t frame = 0;
     const int result = frameOf(*song, position, &frame);
     if (song->state == korvanthe_xm_song::State::Idle) {
         unsilenceChannels(song->module);

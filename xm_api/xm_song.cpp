@@ -58,9 +58,8 @@ bool takePlace(const korvanthe_xm_place& place, SongPosition& position) {
         position = SongPosition::frame(place.value);
         return true;
     case KORVANTHE_XM_PLACE_MILLISECONDS:
-        // Beyond a day, as the tools' times: past every song's end anyway,
-        // and far from overflowing ms x rate.
-        if (place.value < 0 || place.value > int64_t{24} * 3600 * 1000) {
+        // No later than the tools' times.
+        if (place.value < 0 || place.value > LongestMilliseconds) {
             return false;
         }
         position = SongPosition::time(place.value);

@@ -11,14 +11,11 @@
 //
 // --path NAME (scalar, sse2, avx2, avx512) makes our player mix on that code
 // path instead of the fastest one: the checksums of every path must agree.
-#include <time.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -26,6 +23,7 @@
 #include "audio/mixer_path.h"
 #include "audio/offline_render.h"
 #include "audio/output_settings.h"
+#include "bench/peers/turns.h"
 #include "module/file_callbacks.h"
 #include "module/xm_loader.h"
 #include "tests/support/fnv1a.h"
@@ -41,17 +39,6 @@ namespace {
 
 constexpr int32_t Rate = 44100;
 constexpr int32_t ChunkFrames = 884; // every player renders in chunks of this size
-
-double cpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-std::vector<char> readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<char>(std::istreambuf_iterator<char>(file), {});
-}
 
 // One player: loads a song, renders `frames` frames into chunk buffers.
 struct Player {
@@ -172,12 +159,6 @@ const Player players[] = {
 };
 constexpr size_t PlayerCount = std::size(players);
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 // Selects the mixer path of that name; false when there is none or this CPU
 // lacks it.
 bool selectPathNamed(const std::string& name) {
@@ -199,17 +180,16 @@ int fail(const std::string& path, const char* reason) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int rounds = 5;
-    double seconds = 180;
+    using korvanthe::bench::median;
+    korvanthe::bench::TurnOptions turns;
     bool hashOnly = false;
     std::vector<std::string> songs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--rounds" && i + 1 < argc) {
-            rounds = std::max(1, std::atoi(argv[++i]));
-        } else if (arg == "--seconds" && i + 1 < argc) {
-            seconds = std::max(1.0, std::atof(argv[++i]));
-        } else if (arg == "--hash") {
+        if (korvanthe::bench::takeTurnOption(argc, argv, i, turns)) {
+            continue;
+        }
+        if (arg == "--hash") {
             hashOnly = true;
         } else if (arg == "--path" && i + 1 < argc) {
             if (!selectPathNamed(argv[++i])) {
@@ -220,6 +200,8 @@ int main(int argc, char** argv) {
             songs.push_back(arg);
         }
     }
+    const int rounds = turns.rounds;
+    const double seconds = turns.seconds != nullptr ? std::max(1.0, std::atof(turns.seconds)) : 180;
     if (songs.empty()) {
         std::fprintf(stderr,
                      "usage: korvanthe-bench-peers [--rounds N] [--seconds S] [--hash] [--path NAME] "
@@ -239,7 +221,7 @@ int main(int argc, char** argv) {
     }
     int status = 0;
     for (const std::string& path : songs) {
-        const std::vector<char> bytes = readFile(path);
+        const std::vector<char> bytes = korvanthe::bench::readFile(path);
         if (bytes.empty()) {
             status = fail(path, "cannot read the file");
             continue;
@@ -270,9 +252,9 @@ int main(int argc, char** argv) {
                     failed[p] = true;
                     continue;
                 }
-                const double start = cpuSeconds();
+                const double start = korvanthe::bench::processCpuSeconds();
                 const bool ok = players[p].render(frames, chunk.data());
-                const double spent = cpuSeconds() - start;
+                const double spent = korvanthe::bench::processCpuSeconds() - start;
                 players[p].unload();
                 if (!ok) {
                     failed[p] = true;

@@ -16,7 +16,6 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,11 +24,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "bench/peers/turns.h"
 #include "bench/peers/xmp_peer.h"
 
 extern char** environ;
@@ -41,12 +39,6 @@ constexpr int32_t XmpChunkFrames = 1024;
 
 double seconds(const timeval& time) {
     return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
-}
-
-double processCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 // CPU seconds of one `PROGRAM render SONG -o /dev/null --seconds S`; a
@@ -77,17 +69,11 @@ double runXmp(const std::vector<char>& bytes, int64_t frames, std::vector<int16_
     if (!korvanthe::bench::loadXmpSong(bytes)) {
         return -1;
     }
-    const double start = processCpuSeconds();
+    const double start = korvanthe::bench::processCpuSeconds();
     const bool rendered = korvanthe::bench::renderXmpSong(frames, chunk.data(), XmpChunkFrames);
-    const double spent = processCpuSeconds() - start;
+    const double spent = korvanthe::bench::processCpuSeconds() - start;
     korvanthe::bench::unloadXmpSong();
     return rendered ? spent : -1;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 std::string besideThisProgram(const char* name) {
@@ -99,22 +85,23 @@ std::string besideThisProgram(const char* name) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int rounds = 5;
-    std::string length = "600";
+    using korvanthe::bench::median;
+    korvanthe::bench::TurnOptions turns;
     std::vector<std::string> programs;
     std::vector<std::string> songs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--rounds" && i + 1 < argc) {
-            rounds = std::max(1, std::atoi(argv[++i]));
-        } else if (arg == "--seconds" && i + 1 < argc) {
-            length = argv[++i];
-        } else if (arg == "--xm" && i + 1 < argc) {
+        if (korvanthe::bench::takeTurnOption(argc, argv, i, turns)) {
+            continue;
+        }
+        if (arg == "--xm" && i + 1 < argc) {
             programs.push_back(argv[++i]);
         } else {
             songs.push_back(arg);
         }
     }
+    const int rounds = turns.rounds;
+    const std::string length = turns.seconds != nullptr ? turns.seconds : "600";
     const double songSeconds = std::atof(length.c_str());
     if (songs.empty() || !(songSeconds > 0)) {
         std::fprintf(stderr, "usage: korvanthe-bench-process [--rounds N] [--seconds S] "
@@ -137,8 +124,7 @@ int main(int argc, char** argv) {
                 length.c_str());
     int status = 0;
     for (const std::string& song : songs) {
-        std::ifstream file(song, std::ios::binary);
-        const std::vector<char> bytes{std::istreambuf_iterator<char>(file), {}};
+        const std::vector<char> bytes = korvanthe::bench::readFile(song);
         const std::string name = song.substr(song.find_last_of('/') + 1);
         std::vector<std::vector<double>> rates(players);
         bool failed = bytes.empty();

@@ -4,6 +4,7 @@
 
 #include "module/xm_loader.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/xm_songs.h"
 #include "tools/xm_writer/xm_writer.h"
 
 namespace korvanthe {
@@ -11,14 +12,7 @@ namespace {
 
 using testing::loadModuleFromBytes;
 using testing::ModulePtr;
-
-XmSong smallSong(int channels = 2) {
-    XmSong song;
-    song.channelCount = channels;
-    song.orders = {0};
-    song.addPattern(4);
-    return song;
-}
+using testing::smallSong;
 
 ModulePtr load(const XmSong& song, XmLoadReport* report = nullptr) {
     return loadModuleFromBytes(writeXm(song), report);
@@ -71,27 +65,10 @@ TEST(XmLoader, RefusesWhatThePlayerCannotPlay) {
         {"song length 257", [](XmSong& s) { s.storedSongLength = 257; }, LoadError::BadSongLength},
         {"instrument count 40000", [](XmSong& s) { s.storedInstrumentCount = 40000; },
          LoadError::BadInstrumentCount},
-        {"patterns of 33 x 65535 x 32 cells",
-         [](XmSong& s) {
-             s.channelCount = 32;
-             XmPattern huge;
-             huge.rowCount = 65535;
-             huge.storedData = std::vector<uint8_t>{};
-             s.patterns.assign(33, huge);
-         },
+        {"patterns of 33 x 65535 x 32 cells", testing::makePatternsTooLarge,
          LoadError::PatternsTooLarge},
-        {"33 samples",
-         [](XmSong& s) {
-             s.instruments.push_back(XmInstrument::withSample(XmSample::sine8(8, 16)));
-             s.instruments[0].storedSampleCount = 33;
-         },
-         LoadError::TooManySamples},
-        {"17 samples with 257-byte sample headers",
-         [](XmSong& s) {
-             s.instruments.push_back(XmInstrument::withSample(XmSample::sine8(8, 16)));
-             s.instruments[0].storedSampleCount = 17;
-             s.instruments[0].storedSampleHeaderSize = 257;
-         },
+        {"33 samples", testing::makeTooManySamples, LoadError::TooManySamples},
+        {"17 samples with 257-byte sample headers", testing::makeLargeSampleHeaders,
          LoadError::LargeSampleHeaders},
         {"format version 1.01", [](XmSong& s) { s.version = 0x0101; }, LoadError::OldVersion},
     };

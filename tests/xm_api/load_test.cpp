@@ -1,19 +1,14 @@
 // Loads through the C interface: every refusal of the loader comes back as
 // its code with the text `korvanthe-xm info` prints, the same from memory
 // as from the disk, and one song at a time.
+#include "tests/support/xm_songs.h"
 #include "tests/xm_api/xm_api_support.h"
 #include "tools/xm_writer/xm_writer.h"
 
 namespace korvanthe::xmapitest {
 namespace {
 
-XmSong smallSong() {
-    XmSong song;
-    song.channelCount = 2;
-    song.orders = {0};
-    song.addPattern(4);
-    return song;
-}
+using testing::smallSong;
 
 struct BadSong {
     const char* what;
@@ -40,27 +35,10 @@ std::vector<BadSong> badSongs() {
         KORVANTHE_XM_ERROR_BAD_SONG_LENGTH);
     add("40000 instruments", [](XmSong& s) { s.storedInstrumentCount = 40000; },
         KORVANTHE_XM_ERROR_BAD_INSTRUMENT_COUNT);
-    add("patterns of 33 x 65535 x 32 cells",
-        [](XmSong& s) {
-            s.channelCount = 32;
-            XmPattern huge;
-            huge.rowCount = 65535;
-            huge.storedData = std::vector<uint8_t>{};
-            s.patterns.assign(33, huge);
-        },
+    add("patterns of 33 x 65535 x 32 cells", testing::makePatternsTooLarge,
         KORVANTHE_XM_ERROR_PATTERNS_TOO_LARGE);
-    add("33 samples",
-        [](XmSong& s) {
-            s.instruments.push_back(XmInstrument::withSample(XmSample::sine8(8, 16)));
-            s.instruments[0].storedSampleCount = 33;
-        },
-        KORVANTHE_XM_ERROR_TOO_MANY_SAMPLES);
-    add("17 samples with 257-byte sample headers",
-        [](XmSong& s) {
-            s.instruments.push_back(XmInstrument::withSample(XmSample::sine8(8, 16)));
-            s.instruments[0].storedSampleCount = 17;
-            s.instruments[0].storedSampleHeaderSize = 257;
-        },
+    add("33 samples", testing::makeTooManySamples, KORVANTHE_XM_ERROR_TOO_MANY_SAMPLES);
+    add("17 samples with 257-byte sample headers", testing::makeLargeSampleHeaders,
         KORVANTHE_XM_ERROR_LARGE_SAMPLE_HEADERS);
     add("format version 1.01", [](XmSong& s) { s.version = 0x0101; },
         KORVANTHE_XM_ERROR_OLD_VERSION);

@@ -5,21 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "include/korvanthe/xm.h"
+#include "tests/xm/xm_tool.h"
 
 namespace korvanthe::xmapitest {
 
@@ -46,11 +42,6 @@ inline std::vector<fs::path> corpusFiles(const char* part) {
     return files;
 }
 
-inline std::vector<uint8_t> readBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 inline void writeBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream file(path, std::ios::binary);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -63,40 +54,19 @@ inline fs::path scratchDir(const std::string& name) {
     return dir;
 }
 
-// "korvanthe-xm ARGUMENTS" with its standard error in a file; the exit code
-// and what it printed there.
-struct ToolRun {
-    int exitCode;
-    std::string err;
-};
+// Files and korvanthe-xm run as the tool's own tests do (tests/xm/xm_tool.h).
+using xmtool::readBytes;
+using xmtool::runTool;
+using xmtool::ToolRun;
 
-inline ToolRun runTool(const fs::path& dir, const std::string& arguments) {
-    const fs::path err = dir / "stderr";
-    const std::string command = "timeout -s KILL 120 '" +
-                                (fs::path(KORVANTHE_BINARY_DIR) / "bin" / "korvanthe-xm").string() +
-                                "' " + arguments + " < /dev/null > /dev/null 2> '" + err.string() +
-                                "'";
-    const int status = std::system(command.c_str());
-    const std::vector<uint8_t> text = readBytes(err);
-    return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, {text.begin(), text.end()}};
-}
-
-// The PCM frames of a WAV file that korvanthe-xm wrote (its data chunk).
+// The PCM samples of a WAV file that korvanthe-xm wrote.
 inline std::vector<int16_t> wavFrames(const fs::path& path) {
-    const std::vector<uint8_t> bytes = readBytes(path);
-    for (size_t at = 12; at + 8 <= bytes.size();) {
-        const uint32_t size = bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 |
-                              static_cast<uint32_t>(bytes[at + 7]) << 24;
-        if (std::string(bytes.begin() + at, bytes.begin() + at + 4) == "data") {
-            std::vector<int16_t> frames(size / 2);
-            for (size_t i = 0; i < frames.size() && at + 8 + 2 * i + 1 < bytes.size(); ++i) {
-                frames[i] = static_cast<int16_t>(bytes[at + 8 + 2 * i] | bytes[at + 9 + 2 * i] << 8);
-            }
-            return frames;
-        }
-        at += 8 + size + (size & 1);
+    const std::vector<uint8_t> bytes = xmtool::readWav(path).pcm;
+    std::vector<int16_t> frames(bytes.size() / 2);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        frames[i] = static_cast<int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
     }
-    return {};
+    return frames;
 }
 
 // The whole render of a loaded song through the interface, in calls of

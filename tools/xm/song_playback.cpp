@@ -58,10 +58,6 @@ bool startSongRender(Module* song, const PlaybackOptions& options, bool untilSon
     return true;
 }
 
-bool renderSongBlock(OfflineBlock* block) {
-    return playback.rendering && renderOfflineBlock(block);
-}
-
 bool renderSongBlockIntoBuffer(int16_t* pcm, OfflineBlock* block) {
     return playback.rendering && renderOfflineBlockInto(pcm, block);
 }

@@ -24,11 +24,8 @@ namespace korvanthe {
 bool startSongRender(Module* song, const PlaybackOptions& options, bool untilSongEnd,
                      std::string& reason, int& exitCode);
 
-// The next block, as renderOfflineBlock gives it. False once the stretch
-// has ended.
-bool renderSongBlock(OfflineBlock* block);
-
-// The same into pcm (room for blockFrames frames), as renderOfflineBlockInto.
+// The next block into pcm (room for blockFrames frames), as
+// renderOfflineBlockInto gives it. False once the stretch has ended.
 bool renderSongBlockIntoBuffer(int16_t* pcm, OfflineBlock* block);
 
 // Ends the render and gives the module its own tick handler back.
