@@ -142,18 +142,39 @@ KORVANTHE_AVX512 uint64_t mixSteadyOctets(float* out, const int16_t* data, uint6
     return octet.next;
 }
 
-// Four frames' gains, left and right of each, as doubles.
-KORVANTHE_AVX512 inline __m512d fourGains(__m128 first, __m128 second, __m128 third,
-                                          __m128 fourth) {
-    const __m256 both = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_movelh_ps(first, second)),
-                                             _mm_movelh_ps(third, fourth), 1);
-    return _mm512_cvtps_pd(both);
+// Ramp frames, eight at a time. Each frame's gains are those of the frame
+// before plus the steps, summed in single precision as the scalar path sums
+// them (the first frame takes the starting gains); gainLeft and gainRight
+// come back as the gains after the last frame. Returns the position after
+// octets x 8 frames.
+//
+// Summed one after another those gains are a chain of dependent additions,
+// which made a ramp frame cost three times a steady one: the chain, not the
+// mixing, set the pace. But while the gains stay within one binade every sum
+// moves them by the same amount, so a whole octet can be guessed at once
+// from an anchor frame a, as gain(a) + (j - a) x rise with rise = (gain(a) +
+// step) - gain(a). A guess is taken only if, to the bit, its first frame's
+// gains are the gains known for that frame and each later frame's are the
+// guess for the frame before plus the steps: by induction it then is the
+// serial sum. An octet whose guess fails (a binade crossed, a sum that rounds
+// to even) is summed one frame after another and becomes the next anchor.
+struct RampOctets {
+    __m512 steps;    // left, right, left, ...: the steps, in every frame's pair of lanes
+    __m512 anchor;   // the anchor frame's gains, likewise
+    __m512 rise;     // what a sum moved them by at the anchor
+    __m512 distance; // from the anchor to the octet's frames (0, 0, 1, 1, ...), in frames
+};
+
+KORVANTHE_AVX512 inline __m512 pairInEveryFrame(__m128 pair) {
+    return _mm512_castpd_ps(_mm512_broadcastsd_pd(_mm_castps_pd(pair)));
 }
 
-// Ramp frames, eight at a time. The gains of each frame are summed up on the
-// way, left and right side by side, as the scalar path does them (the first
-// frame takes the starting gains); gainLeft and gainRight come back as the
-// gains after the last frame. Returns the position after octets x 8 frames.
+KORVANTHE_AVX512 inline void anchorAt(RampOctets& ramp, __m128 gains, __m128 steps) {
+    ramp.anchor = pairInEveryFrame(gains);
+    ramp.rise = pairInEveryFrame(_mm_sub_ps(_mm_add_ps(gains, steps), gains));
+    ramp.distance = _mm512_setr_ps(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
+}
+
 KORVANTHE_AVX512 uint64_t mixRampOctets(float* out, const int16_t* data, uint64_t position,
                                         uint64_t signedStep, float& gainLeft, float& gainRight,
                                         float stepLeft, float stepRight, int32_t octets) {
@@ -162,16 +183,44 @@ KORVANTHE_AVX512 uint64_t mixRampOctets(float* out, const int16_t* data, uint64_
     }
     OctetPositions octet = startOctets(position, signedStep);
     const __m128 steps = _mm_setr_ps(stepLeft, stepRight, 0.0f, 0.0f);
-    __m128 gains = _mm_setr_ps(gainLeft, gainRight, 0.0f, 0.0f);
+    __m128 gains = _mm_setr_ps(gainLeft, gainRight, 0.0f, 0.0f); // of the octet's first frame
+    RampOctets ramp{};
+    ramp.steps = pairInEveryFrame(steps);
+    anchorAt(ramp, gains, steps);
+    const __m512 octetFrames = _mm512_set1_ps(8.0f);
     for (int32_t o = 0; o < octets; ++o) {
-        __m128 frame[8];
-        frame[0] = gains;
-        for (int k = 1; k < 8; ++k) {
-            frame[k] = _mm_add_ps(frame[k - 1], steps);
+        __m512 frames =
+            _mm512_add_ps(ramp.anchor, _mm512_mul_ps(ramp.distance, ramp.rise)); // the guess
+        // Lanes 2 to 15 against the guess one frame earlier plus the steps,
+        // lanes 0 and 1 against the gains known for the first frame.
+        const __m512 sums =
+            _mm512_add_ps(_mm512_castsi512_ps(_mm512_alignr_epi32(_mm512_castps_si512(frames),
+                                                                  _mm512_castps_si512(frames), 14)),
+                          ramp.steps);
+        const __m512 expected = _mm512_mask_mov_ps(sums, 0x0003, _mm512_castps128_ps512(gains));
+        const bool guessed = _mm512_cmpeq_epi32_mask(_mm512_castps_si512(frames),
+                                                     _mm512_castps_si512(expected)) == 0xFFFF;
+        __m128 last = gains; // the gains of the octet's last frame
+        if (guessed) {
+            ramp.distance = _mm512_add_ps(ramp.distance, octetFrames);
+            last =
+                _mm_movehl_ps(_mm512_extractf32x4_ps(frames, 3), _mm512_extractf32x4_ps(frames, 3));
+        } else {
+            __m128 frame = gains;
+            alignas(64) float summed[16];
+            for (int k = 0; k < 8; ++k) {
+                _mm_storel_pi(reinterpret_cast<__m64*>(summed + 2 * k), frame);
+                last = frame;
+                frame = _mm_add_ps(frame, steps);
+            }
+            frames = _mm512_load_ps(summed);
         }
-        gains = _mm_add_ps(frame[7], steps);
-        addOctet(out, octetValues(data, octet), fourGains(frame[0], frame[1], frame[2], frame[3]),
-                 fourGains(frame[4], frame[5], frame[6], frame[7]));
+        gains = _mm_add_ps(last, steps);
+        if (!guessed) {
+            anchorAt(ramp, gains, steps);
+        }
+        addOctet(out, octetValues(data, octet), _mm512_cvtps_pd(_mm512_castps512_ps256(frames)),
+                 _mm512_cvtps_pd(_mm512_extractf32x8_ps(frames, 1)));
         out += 16;
     }
     gainLeft = _mm_cvtss_f32(gains);
@@ -226,8 +275,8 @@ KORVANTHE_AVX512 uint64_t mixRampAvx512(float* out, const int16_t* data, uint64_
     const int32_t octets = frames >> 3;
     position = mixRampOctets(out, data, position, signedStep, gainLeft, gainRight, stepLeft,
                              stepRight, octets);
-    return mixRampFrames(out + static_cast<std::ptrdiff_t>(octets) * 16, data, position,
-                         signedStep, gainLeft, gainRight, stepLeft, stepRight, frames & 7);
+    return mixRampFrames(out + static_cast<std::ptrdiff_t>(octets) * 16, data, position, signedStep,
+                         gainLeft, gainRight, stepLeft, stepRight, frames & 7);
 }
 
 constexpr Kernels Avx512{mixSteadyAvx512, mixRampAvx512, clipAvx512<false>, clipAvx512<true>};

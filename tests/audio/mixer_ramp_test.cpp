@@ -193,6 +193,49 @@ TEST_P(MixerRamp, NewTargetStartsANewRampFromTheLevelReached) {
     }
 }
 
+// Whole ramps from levels all over the range (some with a fraction, as a
+// ramp cut short leaves them) to volumes all over it, every frame against
+// the serial sums. A vector path may take several frames' gains at once
+// where they follow from one another, and must still give each sum to the
+// bit: within a binade, across its edges, from silence and towards it.
+TEST_P(MixerRamp, WholeRampsGiveEveryFramesSerialSum) {
+    const struct { int32_t rate, frames; } rates[] = {{44100, 128}, {48000, 139}};
+    int failures = 0;
+    for (const auto& r : rates) {
+        for (int32_t from = 0; from <= 255; from += 3) {
+            for (int32_t to = 1; to <= 255; to += 5) {
+                if (to == from) {
+                    continue;
+                }
+                const int32_t levelLeft = from << 8 | (from < 255 ? from * 53 & 0xFF : 0);
+                const int32_t levelRight = (255 - from) << 8;
+                const int32_t toRight = (to * 7) % 256;
+                Voice& voice = triggered(r.rate, to, toRight);
+                voice.levelLeft = levelLeft;
+                voice.levelRight = levelRight;
+                const RampGains left = rampGains(exact::levelGain(levelLeft),
+                                                 exact::rampStep(to - from, r.frames), r.frames);
+                const RampGains right =
+                    rampGains(exact::levelGain(levelRight),
+                              exact::rampStep(toRight - (255 - from), r.frames), r.frames);
+                const std::vector<float> out = mix(r.frames);
+                for (int k = 0; k < r.frames; ++k) {
+                    if ((out[2 * k] != exact::toFloat(left.perFrame[k]) ||
+                         out[2 * k + 1] != exact::toFloat(right.perFrame[k])) &&
+                        ++failures <= 5) {
+                        ADD_FAILURE()
+                            << "rate " << r.rate << ", level " << levelLeft << " / " << levelRight
+                            << " to " << to << " / " << toRight << ": frame " << k << " is "
+                            << out[2 * k] << " / " << out[2 * k + 1];
+                        break;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(failures, 0);
+}
+
 KORVANTHE_ON_EVERY_MIXER_PATH(MixerRamp);
 
 } // namespace
