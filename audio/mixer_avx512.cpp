@@ -200,23 +200,17 @@ KORVANTHE_AVX512 uint64_t mixRampOctets(float* out, const int16_t* data, uint64_
         const __m512 expected = _mm512_mask_mov_ps(sums, 0x0003, _mm512_castps128_ps512(gains));
         const bool guessed = _mm512_cmpeq_epi32_mask(_mm512_castps_si512(frames),
                                                      _mm512_castps_si512(expected)) == 0xFFFF;
-        __m128 last = gains; // the gains of the octet's last frame
         if (guessed) {
             ramp.distance = _mm512_add_ps(ramp.distance, octetFrames);
-            last =
-                _mm_movehl_ps(_mm512_extractf32x4_ps(frames, 3), _mm512_extractf32x4_ps(frames, 3));
+            const __m128 back = _mm512_extractf32x4_ps(frames, 3);
+            gains = _mm_add_ps(_mm_movehl_ps(back, back), steps); // after the last frame
         } else {
-            __m128 frame = gains;
             alignas(64) float summed[16];
             for (int k = 0; k < 8; ++k) {
-                _mm_storel_pi(reinterpret_cast<__m64*>(summed + 2 * k), frame);
-                last = frame;
-                frame = _mm_add_ps(frame, steps);
+                _mm_storel_pi(reinterpret_cast<__m64*>(summed + 2 * k), gains);
+                gains = _mm_add_ps(gains, steps);
             }
             frames = _mm512_load_ps(summed);
-        }
-        gains = _mm_add_ps(last, steps);
-        if (!guessed) {
             anchorAt(ramp, gains, steps);
         }
         addOctet(out, octetValues(data, octet), _mm512_cvtps_pd(_mm512_castps512_ps256(frames)),
