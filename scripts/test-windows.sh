@@ -200,22 +200,26 @@ else
     # (seen once in some thousands of test runs under Wine; the same test
     # passed at once on its own, and a Wine start of another program stalled
     # for a minute and a half beside it). A test that fails is run once more
-    # on its own, the failure lines of both runs shown; the
-    # programs are deterministic, so a real fault fails the second run too.
+    # on its own, the failure lines of both runs shown; the programs are
+    # deterministic, so a real fault fails the second run too.
+
+    # failure_lines LOG: the first failures' own words in a CTest log.
+    failure_lines() {
+        grep -A12 -E '(: Failure|^\[  FAILED  \] [^ ]+\.[^ ]+ \()' "$1" | head -120 || true
+    }
     ctest_status=0
     ctest --test-dir "$build" -j2 --timeout 600 --output-on-failure --no-tests=error \
         >"$work/ctest.log" 2>&1 || ctest_status=$?
     if grep -q 'The following tests FAILED' "$work/ctest.log"; then
         # The first failures' own words, then the list.
-        grep -A12 -E '(: Failure|^\[  FAILED  \] [^ ]+\.[^ ]+ \()' "$work/ctest.log" | head -120 || true
+        failure_lines "$work/ctest.log"
         sed -n '/The following tests FAILED/,$p' "$work/ctest.log" | head -60
         if ctest --test-dir "$build" --timeout 600 --output-on-failure --rerun-failed \
             >"$work/ctest-again.log" 2>&1; then
             echo "unit tests under Wine: the test(s) above passed when run again on their own"
             ctest_status=0
         else
-            grep -A12 -E '(: Failure|^\[  FAILED  \] [^ ]+\.[^ ]+ \()' "$work/ctest-again.log" |
-                head -120 || true
+            failure_lines "$work/ctest-again.log"
             echo "unit tests under Wine: failed again when run on their own"
         fi
     fi
