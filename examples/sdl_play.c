@@ -4,8 +4,8 @@
  * "Heard" is the block stamp of the frame now leaving the loudspeaker: SDL
  * asks for a buffer when the one before it starts to sound, so the frame
  * heard lies one device buffer (the sample frames SDL grants when the device
- * opens) behind the last frame rendered. The callback keeps the latest block stamps; the main thread
- * looks up the block holding that frame. */
+ * opens) behind the last frame rendered. The callback keeps the latest block
+ * stamps; the main thread looks up the block holding that frame. */
 #include <korvanthe/xm.h>
 
 #include <SDL.h>
